@@ -1,0 +1,19 @@
+// kivtool's commands; each returns the process exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kivtool {
+
+using TArgs = std::vector<std::string>;
+
+int CmdInfo(const TArgs& args);
+int CmdDump(const TArgs& args);
+int CmdVerify(const TArgs& args);
+int CmdSynth(int argc, char** argv);
+
+// Exit code for bad arguments.
+constexpr int kUsageExit = 2;
+
+} // namespace kivtool

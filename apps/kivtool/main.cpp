@@ -1,0 +1,44 @@
+// kivtool: the headless front end of the player engine.
+#include "commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+struct TCommand {
+    const char* Name;
+    const char* Usage;
+    int (*Run)(const kivtool::TArgs&);
+};
+
+constexpr TCommand kCommands[] = {
+    {"info", "info ADDRESS", kivtool::CmdInfo},
+    {"dump", "dump ADDRESS", kivtool::CmdDump},
+    {"verify", "verify ADDRESS", kivtool::CmdVerify},
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: kivtool COMMAND ...\n");
+    for (const auto& c : kCommands) std::fprintf(stderr, "  kivtool %s\n", c.Usage);
+    std::fprintf(stderr, "  kivtool synth OUT [--seconds N] [--width W] [--height H]\n");
+    return kivtool::kUsageExit;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    try {
+        if (std::strcmp(argv[1], "synth") == 0) return kivtool::CmdSynth(argc - 1, argv + 1);
+        for (const auto& c : kCommands) {
+            if (std::strcmp(argv[1], c.Name) != 0) continue;
+            return c.Run(kivtool::TArgs(argv + 2, argv + argc));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kivtool: %s\n", e.what());
+        return 1;
+    }
+    return Usage();
+}

@@ -1,0 +1,96 @@
+#include "buffers/frames_buffer.h"
+
+#include <fstream>
+
+namespace kiv {
+
+void TFramesBuffer::Account(const uint8_t* block, int sign) {
+    FSampleCount += sign;
+    FByteCount += sign * static_cast<int32_t>(SampleRecordSize(block));
+    if (SampleKind(block) == skKeyFrame) FKeyFrameCount += sign;
+}
+
+int32_t TFramesBuffer::AddSample(TSampleBlock block) {
+    std::lock_guard guard(FLock);
+    Account(block.get(), +1);
+    FBlocks.push_back(std::move(block));
+    return static_cast<int32_t>(FBlocks.size()) - 1;
+}
+
+void TFramesBuffer::DropBeforeKeyFrame(int32_t& index) {
+    std::lock_guard guard(FLock);
+    int32_t k = std::min<int32_t>(index, static_cast<int32_t>(FBlocks.size()) - 1);
+    while (k > 0 && SampleKind(FBlocks[k].get()) != skKeyFrame) --k;
+    if (k <= 0) return;
+    for (int32_t i = 0; i < k; ++i) {
+        Account(FBlocks.front().get(), -1);
+        FBlocks.pop_front();
+    }
+    index -= k;
+}
+
+int32_t TFramesBuffer::FindSample(uint32_t& time, bool exact) {
+    std::lock_guard guard(FLock);
+    const auto count = static_cast<int32_t>(FBlocks.size());
+    if (count == 0) return -1;
+    if (count == 1) return 0;
+    if (SampleTimeStamp(FBlocks.back().get()) < time) return -1;
+    for (int32_t i = 1; i < count; ++i) {
+        uint32_t cur = SampleTimeStamp(FBlocks[i].get());
+        uint32_t prev = SampleTimeStamp(FBlocks[i - 1].get());
+        if (time == cur) return i;
+        if (time == prev) return i - 1;
+        if (!exact && prev < time && time < cur) {
+            time = prev;
+            return i - 1;
+        }
+    }
+    return -1;
+}
+
+uint32_t TFramesBuffer::FirstTimeStamp() {
+    std::lock_guard guard(FLock);
+    return FBlocks.empty() ? 0 : SampleTimeStamp(FBlocks.front().get());
+}
+
+uint32_t TFramesBuffer::LastTimeStamp() {
+    std::lock_guard guard(FLock);
+    return FBlocks.empty() ? 0 : SampleTimeStamp(FBlocks.back().get());
+}
+
+int32_t TFramesBuffer::Count() {
+    std::lock_guard guard(FLock);
+    return static_cast<int32_t>(FBlocks.size());
+}
+
+void TFramesBuffer::Clear() {
+    std::lock_guard guard(FLock);
+    FBlocks.clear();
+    FSampleCount = 0;
+    FKeyFrameCount = 0;
+    FByteCount = 0;
+}
+
+const uint8_t* TFramesBuffer::Sample(int32_t index) {
+    std::lock_guard guard(FLock);
+    if (index < 0 || index >= static_cast<int32_t>(FBlocks.size())) return nullptr;
+    return FBlocks[index].get();
+}
+
+bool TFramesBuffer::DumpToFile(const std::string& path) {
+    std::string text;
+    {
+        std::lock_guard guard(FLock);
+        for (size_t i = 0; i < FBlocks.size(); ++i) {
+            const uint8_t* b = FBlocks[i].get();
+            text += std::to_string(i) + "," + std::to_string(SampleTimeStamp(b));
+            if (SampleKind(b) == skKeyFrame) text += ",Key";
+            text += "\n";
+        }
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+} // namespace kiv

@@ -1,0 +1,38 @@
+// A small cache of decoded key frames, oldest first.
+#pragma once
+
+#include "format/kiv_format.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace kiv {
+
+class TKeyFramesBuffer {
+public:
+    static constexpr size_t kCapacity = 5;
+
+    // The decoded image of the first cached key frame with this time stamp, or null.
+    const uint8_t* FindKeyFrame(uint32_t time);
+    // Copies the header and the image (its size is the field at byte 2). An image
+    // whose size field is below a file header or above imageCapacity is not cached.
+    bool AddKeyFrame(const TSampleHeader& header, const uint8_t* image, uint32_t imageCapacity);
+    void Clear();
+    size_t Count();
+
+    // The play thread holds this across look-up, decoding, insertion and composing;
+    // taken before the back buffer's lock, never after it.
+    std::recursive_mutex& Lock() { return FLock; }
+
+private:
+    struct TEntry {
+        TSampleHeader Header;
+        std::unique_ptr<uint8_t[]> Image;
+    };
+    std::recursive_mutex FLock;
+    std::deque<TEntry> FEntries; // guarded by FLock
+};
+
+} // namespace kiv

@@ -1,0 +1,37 @@
+// Source addresses and the small helpers every source shares.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kiv {
+
+// Source result codes: 0 opened, 1 to 9 failures.
+enum TSourceResult : int {
+    srOk = 0,
+    srCannotOpen = 1,
+    srNoIndex = 2,
+    srCannotConnect = 3,
+    srRefused = 4,
+    srDamaged = 5,
+    srUndefined = 6,
+    srDisconnected = 7,
+    srBadUrl = 8,
+    srBadMulticastFile = 9,
+};
+
+// The text of a failure code 1..9; empty for anything else.
+std::string_view SourceResultText(int code);
+// "<text>:<address>", the message a failed open is reported with.
+std::string SourceFailureMessage(int code, std::string_view address);
+
+std::string NormalizeAddress(std::string_view address);
+bool IsNetworkAddress(std::string_view address);
+std::string FormatSeconds(int32_t seconds);
+
+// Copies the body of url into path (replaced). False on any failure, including
+// an error status or an HTML page where a file was expected; a partial file stays.
+bool DownloadToFile(const std::string& url, const std::string& path);
+
+} // namespace kiv

@@ -1,0 +1,97 @@
+#include "net/address.h"
+#include "net/curl_handle.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+namespace kiv {
+
+void EnsureCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+TCurlHandle NewCurlHandle() {
+    EnsureCurl();
+    TCurlHandle h(curl_easy_init());
+    if (!h) return h;
+    curl_easy_setopt(h.get(), CURLOPT_USERAGENT, "Corvale KivPlayer");
+    curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT, 15L);
+    // A server that stops sending must not hang a reading thread for ever.
+    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_TIME, 30L);
+    return h;
+}
+
+namespace {
+
+// The body arrives in 1,024-byte blocks, each refused when it holds an HTML
+// doctype: a server's error page is not the file that was asked for.
+struct TDownload {
+    std::string Path;
+    std::unique_ptr<FILE, int (*)(FILE*)> File{nullptr, &std::fclose};
+    char Block[1024];
+    size_t BlockUsed = 0;
+    bool Html = false;
+    bool WriteFailed = false;
+
+    bool Open() {
+        if (!File) File.reset(std::fopen(Path.c_str(), "wb"));
+        return static_cast<bool>(File);
+    }
+    bool Flush() {
+        if (BlockUsed == 0) return true;
+        static constexpr char kDoctype[] = "<!DOCTYPE";
+        if (memmem(Block, BlockUsed, kDoctype, sizeof kDoctype - 1)) {
+            Html = true;
+            return false;
+        }
+        if (!Open() || std::fwrite(Block, 1, BlockUsed, File.get()) != BlockUsed) {
+            WriteFailed = true;
+            return false;
+        }
+        BlockUsed = 0;
+        return true;
+    }
+    static size_t OnData(char* data, size_t one, size_t count, void* self) {
+        auto* d = static_cast<TDownload*>(self);
+        size_t size = one * count;
+        for (size_t done = 0; done < size;) {
+            size_t take = std::min(size - done, sizeof d->Block - d->BlockUsed);
+            std::memcpy(d->Block + d->BlockUsed, data + done, take);
+            d->BlockUsed += take;
+            done += take;
+            if (d->BlockUsed == sizeof d->Block && !d->Flush()) return 0;
+        }
+        return size;
+    }
+};
+
+} // namespace
+
+bool DownloadToFile(const std::string& url, const std::string& path) {
+    TCurlHandle h = NewCurlHandle();
+    if (!h) return false;
+    TDownload d;
+    d.Path = path;
+    TCurlSlist headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (!headers) return false;
+    curl_slist_append(headers.get(), "Pragma: no-cache");
+    curl_easy_setopt(h.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h.get(), CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(h.get(), CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h.get(), CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(h.get(), CURLOPT_WRITEFUNCTION, &TDownload::OnData);
+    curl_easy_setopt(h.get(), CURLOPT_WRITEDATA, &d);
+    CURLcode rc = curl_easy_perform(h.get());
+    if (rc != CURLE_OK || d.Html || d.WriteFailed) return false;
+    return d.Flush() && d.Open() && std::fflush(d.File.get()) == 0;
+}
+
+} // namespace kiv

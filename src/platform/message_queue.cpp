@@ -1,0 +1,58 @@
+#include "platform/message_queue.h"
+
+namespace kiv {
+
+bool TMessageQueue::Post(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    {
+        std::lock_guard guard(FLock);
+        if (FClosed) return false;
+        FMessages.push_back({msg, wParam, lParam});
+    }
+    FCond.notify_one();
+    return true;
+}
+
+bool TMessageQueue::Peek(TMessage& msg) {
+    std::lock_guard guard(FLock);
+    if (FMessages.empty()) return false;
+    msg = FMessages.front();
+    return true;
+}
+
+bool TMessageQueue::TryGet(TMessage& msg) {
+    std::lock_guard guard(FLock);
+    if (FMessages.empty()) return false;
+    msg = FMessages.front();
+    FMessages.pop_front();
+    return true;
+}
+
+void TMessageQueue::Get(TMessage& msg) {
+    std::unique_lock guard(FLock);
+    FCond.wait(guard, [this] { return !FMessages.empty(); });
+    msg = FMessages.front();
+    FMessages.pop_front();
+}
+
+bool TMessageQueue::WaitUntil(TClock::time_point deadline) {
+    std::unique_lock guard(FLock);
+    return FCond.wait_until(guard, deadline, [this] { return !FMessages.empty(); });
+}
+
+void TMessageQueue::Close() {
+    std::lock_guard guard(FLock);
+    FClosed = true;
+    FMessages.clear();
+}
+
+bool TMessageQueue::Closed() {
+    std::lock_guard guard(FLock);
+    return FClosed;
+}
+
+size_t TMessageQueue::Size() {
+    std::lock_guard guard(FLock);
+    return FMessages.size();
+}
+
+} // namespace kiv

@@ -1,0 +1,48 @@
+// A thread's message queue: post from anywhere, take or peek on the owning thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+namespace kiv {
+
+constexpr uint32_t WM_QUIT = 0x0012;
+constexpr uint32_t WM_USER = 0x0400;
+
+struct TMessage {
+    uint32_t Msg = 0;
+    intptr_t WParam = 0;
+    intptr_t LParam = 0;
+};
+
+class TMessageQueue {
+public:
+    using TClock = std::chrono::steady_clock;
+
+    // False once the queue is closed.
+    bool Post(uint32_t msg, intptr_t wParam = 0, intptr_t lParam = 0);
+    // Copies the front message without removing it.
+    bool Peek(TMessage& msg);
+    // Removes the front message if there is one.
+    bool TryGet(TMessage& msg);
+    // Blocks until a message arrives.
+    void Get(TMessage& msg);
+    // True when a message is waiting before the deadline passes.
+    bool WaitUntil(TClock::time_point deadline);
+    bool WaitFor(int64_t ms) { return WaitUntil(TClock::now() + std::chrono::milliseconds(ms)); }
+    // Refuses further posts and drops what is waiting.
+    void Close();
+    bool Closed();
+    size_t Size();
+
+private:
+    std::mutex FLock;
+    std::condition_variable FCond;
+    std::deque<TMessage> FMessages; // guarded by FLock
+    bool FClosed = false;           // guarded by FLock
+};
+
+} // namespace kiv

@@ -1,0 +1,181 @@
+#include "buffers/frames_buffer.h"
+#include "buffers/index_table.h"
+#include "buffers/key_frames_buffer.h"
+#include "support/samples.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace kiv;
+using kiv::test::MakeBlock;
+
+namespace {
+
+void Fill(TFramesBuffer& b, std::initializer_list<uint32_t> times) {
+    for (uint32_t t : times) b.AddSample(MakeBlock(t, skDifference));
+}
+
+} // namespace
+
+TEST(FramesBuffer, FindSampleFollowsTheScanRules) {
+    TFramesBuffer b;
+    uint32_t t = 5;
+    EXPECT_EQ(b.FindSample(t, true), -1) << "empty";
+    b.AddSample(MakeBlock(100, skKeyFrame));
+    t = 999;
+    EXPECT_EQ(b.FindSample(t, true), 0) << "one sample answers any time";
+    Fill(b, {200, 300});
+
+    struct {
+        uint32_t time;
+        bool exact;
+        int32_t index;
+        uint32_t snapped;
+    } cases[] = {
+        {200, true, 1, 200}, {250, false, 1, 200}, {350, false, -1, 350},
+        {50, false, -1, 50}, {250, true, -1, 250}, {100, true, 0, 100},
+    };
+    for (auto c : cases) {
+        uint32_t time = c.time;
+        EXPECT_EQ(b.FindSample(time, c.exact), c.index) << c.time << " exact=" << c.exact;
+        EXPECT_EQ(time, c.snapped) << c.time;
+    }
+
+    TFramesBuffer dup;
+    Fill(dup, {100, 100, 200});
+    t = 100;
+    EXPECT_EQ(dup.FindSample(t, true), 1) << "equal stamps: the lowest index from 1 up";
+    TFramesBuffer two;
+    Fill(two, {100, 150});
+    t = 100;
+    EXPECT_EQ(two.FindSample(t, true), 0);
+}
+
+TEST(FramesBuffer, IsFullNeedsBothTwoMegabytesAndThreeKeyFrames) {
+    auto load = [](TFramesBuffer& b, int keyFrames, int32_t totalBytes) {
+        int32_t each = totalBytes / keyFrames;
+        for (int i = 0; i < keyFrames; ++i) {
+            int32_t size = i == keyFrames - 1 ? totalBytes - each * (keyFrames - 1) : each;
+            b.AddSample(MakeBlock(i * 40, skKeyFrame, size - kSampleHeaderSize));
+        }
+    };
+    TFramesBuffer a, b, c;
+    load(a, 10, 2097151);
+    load(b, 2, 5 << 20);
+    load(c, 3, 2097152);
+    EXPECT_FALSE(a.IsFull());
+    EXPECT_FALSE(b.IsFull());
+    EXPECT_TRUE(c.IsFull());
+    EXPECT_EQ(c.ByteCount(), 2097152);
+    EXPECT_EQ(c.KeyFrameCount(), 3);
+    c.Clear();
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_EQ(c.ByteCount(), 0);
+    EXPECT_EQ(c.KeyFrameCount(), 0);
+    EXPECT_EQ(c.SampleCount(), 0);
+    EXPECT_EQ(c.FirstTimeStamp(), 0u);
+    EXPECT_EQ(c.LastTimeStamp(), 0u);
+}
+
+TEST(FramesBuffer, DropBeforeKeyFrameKeepsTheSameSampleDesignated) {
+    TFramesBuffer b;
+    for (int i = 0; i < 12; ++i)
+        b.AddSample(MakeBlock(i * 10, (i == 0 || i == 4 || i == 9) ? skKeyFrame : skDifference, 2));
+    int32_t index = 3;
+    b.DropBeforeKeyFrame(index);
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(b.Count(), 12);
+    index = 7;
+    b.DropBeforeKeyFrame(index);
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(b.Count(), 8);
+    EXPECT_EQ(SampleTimeStamp(b.Sample(index)), 70u);
+    EXPECT_EQ(b.FirstTimeStamp(), 40u);
+    EXPECT_EQ(b.LastTimeStamp(), 110u);
+    EXPECT_EQ(b.KeyFrameCount(), 2);
+    EXPECT_EQ(b.ByteCount(), 8 * 30);
+    EXPECT_EQ(b.SampleCount(), 8);
+    EXPECT_EQ(b.Sample(8), nullptr);
+    EXPECT_EQ(b.Sample(-1), nullptr);
+}
+
+TEST(FramesBuffer, DumpToFileListsEveryBlock) {
+    TFramesBuffer b;
+    b.AddSample(MakeBlock(0, skKeyFrame));
+    b.AddSample(MakeBlock(40, skDifference));
+    std::string path = testing::TempDir() + "kiv_dump.txt";
+    ASSERT_TRUE(b.DumpToFile(path));
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "0,0,Key\n1,40\n");
+}
+
+TEST(FramesBuffer, CountersStayInStepUnderConcurrentAppendAndDrop) {
+    TFramesBuffer b;
+    constexpr int kSamples = 20000;
+    std::thread writer([&] {
+        for (int i = 0; i < kSamples; ++i)
+            b.AddSample(MakeBlock(i, i % 50 == 0 ? skKeyFrame : skDifference, 4));
+    });
+    for (int round = 0; round < 2000; ++round) {
+        int32_t index = b.Count() - 1;
+        if (index > 0) b.DropBeforeKeyFrame(index);
+        (void)b.IsFull();
+    }
+    writer.join();
+    int32_t count = b.Count();
+    EXPECT_EQ(b.SampleCount(), count);
+    EXPECT_EQ(b.ByteCount(), count * 32);
+}
+
+TEST(KeyFramesBuffer, KeepsTheLastFiveAndRefusesImpossibleSizes) {
+    TKeyFramesBuffer k;
+    uint8_t image[64] = {'B', 'M'};
+    StoreLE32(image + 2, sizeof image);
+    for (uint32_t t = 1; t <= 6; ++t) {
+        image[20] = static_cast<uint8_t>(t);
+        ASSERT_TRUE(k.AddKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, sizeof image));
+    }
+    EXPECT_EQ(k.Count(), 5u);
+    EXPECT_EQ(k.FindKeyFrame(1000), nullptr) << "the first one added was evicted";
+    const uint8_t* found = k.FindKeyFrame(3000);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found[20], 3);
+    EXPECT_NE(found, image) << "the cache keeps its own copy";
+
+    StoreLE32(image + 2, 1000);
+    EXPECT_FALSE(k.AddKeyFrame(kiv::test::MakeHeader(7000, skKeyFrame), image, sizeof image))
+        << "a size field beyond the decoded bytes";
+    k.Clear();
+    EXPECT_EQ(k.Count(), 0u);
+}
+
+TEST(IndexTable, CollapsesEqualNeighboursCapsAndLooksUp) {
+    TIndexTable t;
+    EXPECT_EQ(t.FloorTime(500), 0u);
+    EXPECT_EQ(t.PositionOf(0), 0u);
+    t.AddEntry({1000, 100});
+    t.AddEntry({1000, 999});
+    t.AddEntry({2000, 200});
+    t.AddEntry({3000, 300});
+    EXPECT_EQ(t.Count(), 3);
+    EXPECT_EQ(t.PositionOf(1000), 100u) << "the first of equal neighbours stays";
+    EXPECT_EQ(t.FloorTime(999), 0u);
+    EXPECT_EQ(t.FloorTime(2500), 2000u);
+    EXPECT_EQ(t.FloorTime(9999), 3000u);
+    EXPECT_EQ(t.PositionOf(2500), 0u);
+    EXPECT_EQ(t.PositionOf(3000), 300u);
+
+    TIndexTable big;
+    for (uint32_t i = 0; i < kMaxIndexEntries; ++i) big.AddEntry({i * 10, i});
+    EXPECT_EQ(big.Count(), 131073);
+    big.AddEntry({kMaxIndexEntries * 10, kMaxIndexEntries});
+    EXPECT_EQ(big.Count(), 131073);
+    EXPECT_EQ(big.FloorTime(5), 0u) << "the first entry went";
+    EXPECT_EQ(big.PositionOf(10), 1u);
+    EXPECT_EQ(big.PositionOf(kMaxIndexEntries * 10), kMaxIndexEntries);
+}
