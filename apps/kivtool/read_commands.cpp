@@ -2,9 +2,11 @@
 #include "commands.h"
 
 #include "codec/kivdecoder.h"
-#include "format/recording_reader.h"
+#include "format/kiv_format.h"
+#include "source_session.h"
 #include "net/address.h"
 #include "platform/error.h"
+#include "sources/fill_thread.h"
 
 #include <cstdio>
 #include <memory>
@@ -14,26 +16,6 @@ namespace kivtool {
 namespace {
 
 using namespace kiv;
-
-struct TSource {
-    std::string Address;
-    std::unique_ptr<TByteStream> Stream;
-    TOpenedRecording Recording;
-};
-
-// Opens as the control would; on failure prints its message and gives the code.
-int Open(const TArgs& args, TSource& src) {
-    src.Address = NormalizeAddress(args[0]);
-    try {
-        src.Stream = std::make_unique<TFileStream>(src.Address);
-        src.Recording = OpenRecording(*src.Stream);
-    } catch (const EKivError&) {
-        src.Recording.Code = srCannotOpen;
-    }
-    if (src.Recording.Code == 0) return 0;
-    std::fprintf(stderr, "%s\n", SourceFailureMessage(src.Recording.Code, src.Address).c_str());
-    return src.Recording.Code;
-}
 
 bool OneAddress(const TArgs& args, const char* command) {
     if (args.size() == 1) return true;
@@ -45,23 +27,22 @@ bool OneAddress(const TArgs& args, const char* command) {
 
 int CmdInfo(const TArgs& args) {
     if (!OneAddress(args, "info")) return kUsageExit;
-    TSource src;
-    if (int code = Open(args, src)) return code;
-    const auto& h = src.Recording.Header;
-    std::printf("width: %u\nheight: %u\nduration: %u\nheader_position: %u\nindex_entries: %zu\n",
-                h.Width, h.Height, h.Duration, h.HeaderPosition, src.Recording.Entries.size());
+    TSourceSession src;
+    if (int code = src.Open(args[0])) return code;
+    const auto& h = src.Context().Header;
+    std::printf("width: %u\nheight: %u\nduration: %u\nheader_position: %u\nindex_entries: %d\n",
+                h.Width, h.Height, h.Duration, h.HeaderPosition, src.Context().IndexTable.Count());
     return 0;
 }
 
 int CmdDump(const TArgs& args) {
     if (!OneAddress(args, "dump")) return kUsageExit;
-    TSource src;
-    if (int code = Open(args, src)) return code;
+    TSourceSession src;
+    if (int code = src.Open(args[0])) return code;
     std::string out;
     uint64_t index = 0;
-    TRecordingWalker walker(*src.Stream, src.Recording.Header);
-    bool complete = walker.Run([&](TSampleBlock block) {
-        TSampleHeader s = ParseSampleHeader(block.get());
+    bool complete = src.ReadAll([&](const uint8_t* block) {
+        TSampleHeader s = ParseSampleHeader(block);
         char line[160];
         int n = std::snprintf(line, sizeof line, "%llu,%u,%d,%u,%u,%u,%u,%u,%u\n",
                               static_cast<unsigned long long>(index++), s.TimeStamp, s.Kind,
@@ -76,14 +57,14 @@ int CmdDump(const TArgs& args) {
     std::fflush(stdout);
     if (complete) return 0;
     std::fprintf(stderr, "kivtool: stopped after %llu records: %s\n",
-                 static_cast<unsigned long long>(index), walker.Failure().c_str());
+                 static_cast<unsigned long long>(index), src.Failure().c_str());
     return 1;
 }
 
 int CmdVerify(const TArgs& args) {
     if (!OneAddress(args, "verify")) return kUsageExit;
-    TSource src;
-    if (int code = Open(args, src)) return code;
+    TSourceSession src;
+    if (int code = src.Open(args[0])) return code;
     InitDecoder();
     auto image = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
     uint64_t records = 0, keyFrames = 0, bytes = 0, problems = 0;
@@ -92,18 +73,17 @@ int CmdVerify(const TArgs& args) {
         std::printf("problem: %llu,%u,%s\n", static_cast<unsigned long long>(index), time,
                     what.c_str());
     };
-    TRecordingWalker walker(*src.Stream, src.Recording.Header);
-    bool complete = walker.Run([&](TSampleBlock block) {
+    bool complete = src.ReadAll([&](const uint8_t* block) {
         const uint64_t index = records++;
-        TSampleHeader s = ParseSampleHeader(block.get());
-        bytes += SampleRecordSize(block.get());
+        TSampleHeader s = ParseSampleHeader(block);
+        bytes += SampleRecordSize(block);
         if (s.Kind == skKeyFrame) ++keyFrames;
         if (index == 0 && s.Kind != skKeyFrame) problem(index, s.TimeStamp, "not a key frame");
         if (s.Kind < skDifference || s.Kind > skMarker)
             problem(index, s.TimeStamp, "unknown kind " + std::to_string(s.Kind));
         if (s.Length == 0) return;
         try {
-            int32_t n = UnZipBuffer(block.get() + kSampleHeaderSize, s.Length,
+            int32_t n = UnZipBuffer(block + kSampleHeaderSize, s.Length,
                                     static_cast<int16_t>(s.Compression), image.get(),
                                     kDecodeBufferSize);
             uint32_t size = LoadLE32(image.get() + 2);
@@ -118,11 +98,11 @@ int CmdVerify(const TArgs& args) {
         }
     });
     UninitDecoder();
-    if (!complete) problem(records, 0, "reading stopped: " + walker.Failure());
+    if (!complete) problem(records, 0, "reading stopped: " + src.Failure());
     std::printf("records: %llu\nkey_frames: %llu\nbytes: %llu\nduration: %u\nproblems: %llu\n",
                 static_cast<unsigned long long>(records),
                 static_cast<unsigned long long>(keyFrames), static_cast<unsigned long long>(bytes),
-                src.Recording.Header.Duration, static_cast<unsigned long long>(problems));
+                src.Context().Header.Duration, static_cast<unsigned long long>(problems));
     return problems ? 1 : 0;
 }
 

@@ -20,10 +20,10 @@ TCurlHandle NewCurlHandle() {
     if (!h) return h;
     curl_easy_setopt(h.get(), CURLOPT_USERAGENT, "Corvale KivPlayer");
     curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT, 15L);
+    curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT, 10L);
     // A server that stops sending must not hang a reading thread for ever.
     curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_TIME, 30L);
+    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_TIME, 15L);
     return h;
 }
 

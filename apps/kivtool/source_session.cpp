@@ -1,0 +1,79 @@
+#include "source_session.h"
+
+#include "net/address.h"
+#include "sources/messages.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace kivtool {
+
+using namespace kiv;
+
+TSourceSession::TSourceSession() { FContext.Window = &FWindow; }
+
+TSourceSession::~TSourceSession() {
+    if (FFill) FFill->Destroy();
+    FContext.Frames.Clear();
+}
+
+int TSourceSession::Open(const std::string& address) {
+    FAddress = NormalizeAddress(address);
+    FFill = std::make_unique<TFillThread>(&FContext);
+    FContext.FillThread = FFill.get();
+    FFill->Start();
+    FFill->Open(FAddress);
+    TMessage m;
+    do FWindow.Queue.Get(m);
+    while (m.Msg != WM_OPENRESULT || m.LParam != FFill->Tag());
+    const int code = static_cast<int>(m.WParam);
+    if (code != srOk)
+        std::fprintf(stderr, "%s\n", SourceFailureMessage(code, FAddress).c_str());
+    return code;
+}
+
+bool TSourceSession::ReadAll(const std::function<void(const uint8_t* record)>& consume) {
+    using namespace std::chrono;
+    // A source that delivers nothing for this long has stopped.
+    constexpr auto kGiveUp = seconds(20);
+    auto& frames = FContext.Frames;
+    int32_t held = 0; // buffered samples already handed on
+    uint64_t delivered = 0;
+    auto lastProgress = steady_clock::now();
+    auto backoff = milliseconds(50);
+    for (;;) {
+        const uint64_t seen = FFill->Passes();
+        FFill->Fill(-1);
+        FFill->WaitPass(seen, 120000);
+        const int32_t count = frames.Count();
+        for (int32_t i = held; i < count; ++i) consume(frames.Sample(i));
+        const bool progress = count > held;
+        delivered += static_cast<uint64_t>(count - held);
+        held = count;
+        if (FFill->Damaged()) {
+            FFailure = "a damaged record follows record " + std::to_string(delivered);
+            return false;
+        }
+        if (FFill->Exhausted()) return true;
+        if (progress) {
+            lastProgress = steady_clock::now();
+            backoff = milliseconds(50);
+        } else if (steady_clock::now() - lastProgress > kGiveUp) {
+            FFailure = "the source stopped delivering after " + std::to_string(delivered) +
+                       " records";
+            return false;
+        } else {
+            std::this_thread::sleep_for(backoff);
+            backoff = std::min(backoff * 2, milliseconds(2000));
+        }
+        // Play the part of the play thread: drop what was handed on.
+        int32_t index = count - 1;
+        if (index > 0) {
+            frames.DropBeforeKeyFrame(index);
+            held = index + 1;
+        }
+    }
+}
+
+} // namespace kivtool

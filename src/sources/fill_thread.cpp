@@ -1,0 +1,260 @@
+#include "sources/fill_thread.h"
+
+#include "codec/kivdecoder.h"
+#include "format/recording_reader.h"
+#include "net/address.h"
+#include "net/internet_stream.h"
+#include "platform/debug_log.h"
+#include "platform/error.h"
+#include "platform/tick.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kiv {
+namespace {
+
+constexpr int32_t kChunk = 0x8000;
+std::atomic<intptr_t> gNextTag{1};
+
+} // namespace
+
+TFillThread::TFillThread(TPlayContext* context) : FContext(context), FTag(gNextTag++) {}
+
+TFillThread::~TFillThread() { Destroy(); }
+
+void TFillThread::Start() {
+    TThread::Start();
+    FEvent.Wait();
+}
+
+void TFillThread::Destroy() {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    // A read under way gives up instead of holding the join for its time-out.
+    FAborting = true;
+    if (Quit()) {
+        WaitFor();
+    } else {
+        char line[96];
+        std::snprintf(line, sizeof line, "KivPlayer.ocx -> PostThreadMessage ErrorCode=%d", 1444);
+        DebugOutput(line);
+        WaitFor();
+    }
+}
+
+void TFillThread::Open(const std::string& address) {
+    FAddress = address;
+    if (!Post(WM_OPEN, 0, 0)) {
+        char line[128];
+        std::snprintf(line, sizeof line, "PostThreadMessage(WM_OPEN) Error:%d, ThreadID=%d", 1444,
+                      ThreadId());
+        DebugOutput(line);
+    }
+}
+
+void TFillThread::Fill(int32_t target) {
+    if (target == -1 && FReading) return;
+    Post(WM_READ, target, 0);
+}
+
+void TFillThread::Seek(int32_t target) { Post(WM_SEEK, target, 0); }
+
+void TFillThread::Reset() {
+    if (Post(WM_RESET, 0, 0)) FEvent.Wait();
+}
+
+void TFillThread::Stop() {
+    if (Post(WM_STOP, 0, 0)) FEvent.Wait(3000);
+}
+
+uint64_t TFillThread::Passes() const {
+    std::lock_guard guard(FPassLock);
+    return FPasses;
+}
+
+bool TFillThread::WaitPass(uint64_t seen, int64_t timeoutMs) const {
+    std::unique_lock guard(FPassLock);
+    return FPassDone.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return FPasses > seen; });
+}
+
+void TFillThread::Execute() {
+    FEvent.Signal();
+    TMessage m;
+    try {
+        while (GetMessage(m)) {
+            auto target = static_cast<int32_t>(m.WParam);
+            switch (m.Msg) {
+            case WM_OPEN: HandleOpen(); break;
+            case WM_READ: {
+                HandleRead(target);
+                std::lock_guard guard(FPassLock);
+                ++FPasses;
+                FPassDone.notify_all();
+                break;
+            }
+            case WM_SEEK: HandleSeek(target); break;
+            case WM_STOP: HandleStop(); break;
+            case WM_RESET: HandleReset(); break;
+            default: break;
+            }
+        }
+    } catch (const std::exception& e) {
+        DebugLog(std::string("TFillThread.Execute Error: ") + e.what());
+    }
+}
+
+bool TFillThread::Interrupted() {
+    TMessage m;
+    return PeekMessage(m) && !(m.Msg == WM_READ && m.WParam <= 0);
+}
+
+void TFillThread::PostOpenResult(int code) {
+    if (FContext->Window) FContext->Window->Post(WM_OPENRESULT, code, FTag);
+}
+
+void TFillThread::PostDrawTo(int32_t index) {
+    if (FContext->PlayThread) FContext->PlayThread->Post(WM_DRAWTO, index, 0);
+}
+
+void TFillThread::HandleOpen() {
+    FStream.reset();
+    FHttp = nullptr;
+    try {
+        if (IsNetworkAddress(FAddress)) {
+            auto http = std::make_unique<TInternetStream>(FAddress);
+            http->SetAbortFlag(&FAborting);
+            FHttp = http.get();
+            FStream = std::move(http);
+            FSourceKind = skHttp;
+        } else {
+            FStream = std::make_unique<TFileStream>(FAddress);
+            FSourceKind = skLocalFile;
+        }
+    } catch (const std::exception&) {
+        FStream.reset();
+        FHttp = nullptr;
+        PostOpenResult(srCannotOpen);
+        return;
+    }
+    TOpenedRecording r = OpenRecording(*FStream);
+    FContext->Header = r.Header;
+    if (r.Code != 0) {
+        FStream.reset();
+        FHttp = nullptr;
+        DebugLog("TFillThread.HandleOpen: " + r.Text);
+        PostOpenResult(r.Code);
+        return;
+    }
+    FContext->IndexTable.Clear();
+    for (const auto& e : r.Entries) FContext->IndexTable.AddEntry(e);
+    FDataStart = r.DataStart;
+    FCutter.Clear();
+    FDamaged = false;
+    FExhausted = false;
+    if (FHttp) FHttp->Close(); // the next pass connects again
+    PostOpenResult(srOk);
+}
+
+void TFillThread::HandleRead(int32_t target) {
+    if (!FStream) return;
+    auto& frames = FContext->Frames;
+    if (target < 0 && frames.IsFull()) return;
+    FReading = true;
+    bool found = false;
+    FTotalBytes = 0;
+    FStartTick = GetTickMs();
+    const int64_t end = SampleAreaEnd(FContext->Header);
+    const uint32_t duration = FContext->Header.Duration;
+
+    auto exhausted = [&] {
+        FExhausted = true;
+        if (target > 0 && !found) PostDrawTo(frames.SampleCount() - 1);
+    };
+    for (;;) {
+        if (Interrupted()) break;
+        const int64_t pos = FStream->Position();
+        if (pos >= end || FDamaged) {
+            exhausted();
+            break;
+        }
+        // Never past the sample area: the index is not samples.
+        const auto ask = static_cast<int32_t>(std::min<int64_t>({kChunk, FCutter.Room(), end - pos}));
+        const int32_t got = FStream->Read(FCutter.Tail(), ask);
+        if (got <= 0) break;
+        FTotalBytes += got;
+        FLastTick = GetTickMs();
+        if (FLastTick > FStartTick)
+            FBitRate = static_cast<int32_t>(static_cast<uint32_t>(FTotalBytes) * 8u /
+                                            (FLastTick - FStartTick));
+        FCutter.Commit(static_cast<uint32_t>(got));
+
+        bool last = false;
+        TSampleBlock record;
+        for (;;) {
+            auto cut = FCutter.Next(record);
+            if (cut == TRecordCutter::TCut::NeedMore) break;
+            if (cut == TRecordCutter::TCut::Damaged) {
+                char line[160];
+                std::snprintf(line, sizeof line,
+                              "TFillThread.HandleRead: damaged record of %llu bytes at %lld",
+                              static_cast<unsigned long long>(FCutter.FrontSize()),
+                              static_cast<long long>(FStream->Position() - FCutter.Used()));
+                DebugLog(line);
+                FDamaged = true;
+                break;
+            }
+            const uint32_t time = SampleTimeStamp(record.get());
+            const int32_t index = frames.AddSample(std::move(record));
+            if (target >= 0 && !found) {
+                if (time > static_cast<uint32_t>(target)) {
+                    PostDrawTo(index - 1);
+                    found = true;
+                } else if (time == static_cast<uint32_t>(target)) {
+                    PostDrawTo(index);
+                    found = true;
+                }
+            }
+            if (time == duration) {
+                last = true;
+                break;
+            }
+        }
+        FBufferUsed = FCutter.Used();
+        if (last || FDamaged) {
+            exhausted();
+            break;
+        }
+        if (frames.IsFull() && (target < 0 || found)) break;
+        if (got < ask) break;
+    }
+    if (FHttp) FHttp->Close();
+    FReading = false;
+}
+
+void TFillThread::HandleSeek(int32_t target) {
+    if (!FStream) return;
+    auto& index = FContext->IndexTable;
+    const uint32_t position = index.PositionOf(index.FloorTime(static_cast<uint32_t>(target)));
+    FStream->Seek(static_cast<int64_t>(position) + FDataStart, soBeginning);
+    FCutter.Clear();
+    FBufferUsed = 0;
+    FDamaged = false;
+    FExhausted = false;
+    HandleRead(target);
+}
+
+void TFillThread::HandleReset() {
+    if (FStream) FStream->Seek(FDataStart, soBeginning);
+    FCutter.Clear();
+    FBufferUsed = 0;
+    FDamaged = false;
+    FExhausted = false;
+    FContext->Frames.Clear();
+    FEvent.Signal();
+}
+
+void TFillThread::HandleStop() { FEvent.Signal(); }
+
+} // namespace kiv
