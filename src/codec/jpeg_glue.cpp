@@ -28,7 +28,7 @@ struct TSourceManager {
     const uint8_t* Data;
     size_t Size;
     size_t Position;
-    JOCTET Buffer[kReadChunk];
+    JOCTET Buffer[2]; // the end-of-image marker for a payload cut short
 };
 
 struct TSession {
@@ -57,8 +57,11 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<TSourceManager*>(cinfo->src);
     size_t n = std::min(kReadChunk, src->Size - src->Position);
     if (n > 0) {
-        std::memcpy(src->Buffer, src->Data + src->Position, n);
+        // The payload is already in memory: hand out views of it, not copies.
+        src->Pub.next_input_byte = src->Data + src->Position;
+        src->Pub.bytes_in_buffer = n;
         src->Position += n;
+        return TRUE;
     } else {
         // A payload cut short ends the image instead of failing it.
         src->Buffer[0] = 0xFF;
@@ -84,7 +87,15 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
-void ProgressMonitor(j_common_ptr) {}
+// A crafted progressive stream can carry thousands of scans, each a pass over the
+// whole picture; real encoders write a dozen at most.
+constexpr int kMaxScans = 1000;
+
+void ProgressMonitor(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        ErrorExit(cinfo);
+}
 
 // Fills in the managers; the decompression object itself is created by the caller, after
 // its setjmp. The session must be zeroed first, so that destroying a half-made object is

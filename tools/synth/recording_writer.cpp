@@ -30,7 +30,14 @@ void TRecordingWriter::Write(const uint8_t* bytes, size_t size) {
     }
 }
 
+void TRecordingWriter::CheckRoom(uint64_t size) const {
+    if (FFinished) throw EKivError("The recording is already finished");
+    // Offsets and HeaderPosition are 32-bit: the sample area must stay below 4 GiB.
+    if (FAreaSize + size > 0xFFFFFFFFull) throw EKivError("The recording is too large");
+}
+
 void TRecordingWriter::AddSample(TSampleHeader header, const uint8_t* payload, size_t size) {
+    CheckRoom(uint64_t(kSampleHeaderSize) + size);
     header.Length = static_cast<uint32_t>(size);
     if (AutoIndex && header.Kind == skKeyFrame)
         FIndex.push_back({header.TimeStamp, static_cast<uint32_t>(FAreaSize)});
@@ -43,6 +50,7 @@ void TRecordingWriter::AddSample(TSampleHeader header, const uint8_t* payload, s
 }
 
 void TRecordingWriter::AddRawBytes(const uint8_t* bytes, size_t size) {
+    CheckRoom(size);
     Write(bytes, size);
     FAreaSize += size;
 }

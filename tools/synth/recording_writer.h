@@ -44,6 +44,7 @@ public:
     std::vector<uint8_t> Finish();
 
 private:
+    void CheckRoom(uint64_t size) const;
     void Write(const uint8_t* bytes, size_t size);
 
     uint16_t FWidth, FHeight;

@@ -1,0 +1,5 @@
+#include "synth/synth.h"
+
+int main(int argc, char** argv) {
+    return kiv::synth::SynthCommand(argc, argv);
+}
