@@ -11,6 +11,7 @@ using TArgs = std::vector<std::string>;
 int CmdInfo(const TArgs& args);
 int CmdDump(const TArgs& args);
 int CmdVerify(const TArgs& args);
+int CmdSnapshot(const TArgs& args);
 int CmdSynth(int argc, char** argv);
 
 // Exit code for bad arguments.

@@ -17,6 +17,7 @@ constexpr TCommand kCommands[] = {
     {"info", "info ADDRESS", kivtool::CmdInfo},
     {"dump", "dump ADDRESS", kivtool::CmdDump},
     {"verify", "verify ADDRESS", kivtool::CmdVerify},
+    {"snapshot", "snapshot [--play] ADDRESS MS OUT", kivtool::CmdSnapshot},
 };
 
 int Usage() {

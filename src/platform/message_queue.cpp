@@ -24,14 +24,43 @@ bool TMessageQueue::TryGet(TMessage& msg) {
     if (FMessages.empty()) return false;
     msg = FMessages.front();
     FMessages.pop_front();
+    ++FTaken;
     return true;
+}
+
+bool TMessageQueue::RemoveAll(uint32_t msg, TMessage& last) {
+    std::lock_guard guard(FLock);
+    bool found = false;
+    for (auto it = FMessages.begin(); it != FMessages.end();) {
+        if (it->Msg == msg) {
+            last = *it;
+            found = true;
+            it = FMessages.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return found;
 }
 
 void TMessageQueue::Get(TMessage& msg) {
     std::unique_lock guard(FLock);
+    ++FWaiters;
     FCond.wait(guard, [this] { return !FMessages.empty(); });
+    --FWaiters;
     msg = FMessages.front();
     FMessages.pop_front();
+    ++FTaken;
+}
+
+bool TMessageQueue::Idle() {
+    std::lock_guard guard(FLock);
+    return FWaiters > 0 && FMessages.empty();
+}
+
+uint64_t TMessageQueue::Taken() {
+    std::lock_guard guard(FLock);
+    return FTaken;
 }
 
 bool TMessageQueue::WaitUntil(TClock::time_point deadline) {

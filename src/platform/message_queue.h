@@ -28,6 +28,8 @@ public:
     bool Peek(TMessage& msg);
     // Removes the front message if there is one.
     bool TryGet(TMessage& msg);
+    // Removes every waiting message numbered msg; last gets the last one removed.
+    bool RemoveAll(uint32_t msg, TMessage& last);
     // Blocks until a message arrives.
     void Get(TMessage& msg);
     // True when a message is waiting before the deadline passes.
@@ -37,12 +39,18 @@ public:
     void Close();
     bool Closed();
     size_t Size();
+    // True while the owner blocks in Get with nothing waiting; with Taken, lets a
+    // host see that a set of threads has gone quiet.
+    bool Idle();
+    uint64_t Taken();
 
 private:
     std::mutex FLock;
     std::condition_variable FCond;
     std::deque<TMessage> FMessages; // guarded by FLock
     bool FClosed = false;           // guarded by FLock
+    int FWaiters = 0;               // guarded by FLock
+    uint64_t FTaken = 0;            // guarded by FLock
 };
 
 } // namespace kiv

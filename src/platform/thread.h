@@ -27,6 +27,10 @@ public:
     bool Finished() const { return FFinished.load(); }
     // The kernel's id of the running thread (0 before it starts), for log lines.
     int ThreadId() const { return FThreadId.load(); }
+    // Blocked waiting for a message with none queued.
+    bool Idle() { return FQueue.Idle(); }
+    // Messages taken so far.
+    uint64_t MessagesTaken() { return FQueue.Taken(); }
 
 protected:
     virtual void Execute() = 0;
@@ -35,6 +39,7 @@ protected:
     bool GetMessage(TMessage& msg);
     bool PeekMessage(TMessage& msg) { return FQueue.Peek(msg); }
     bool TryGetMessage(TMessage& msg) { return FQueue.TryGet(msg); }
+    bool RemoveMessages(uint32_t msg, TMessage& last) { return FQueue.RemoveAll(msg, last); }
     // True when a message is waiting before the deadline.
     bool WaitMessageUntil(TMessageQueue::TClock::time_point deadline) {
         return FQueue.WaitUntil(deadline);

@@ -1,0 +1,323 @@
+#include "control/kiv_player_core.h"
+
+#include "codec/kivdecoder.h"
+#include "net/address.h"
+#include "platform/cache_folder.h"
+#include "platform/debug_log.h"
+#include "platform/error.h"
+#include "playback/play_messages.h"
+#include "sources/messages.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <vector>
+
+namespace kiv {
+namespace {
+
+constexpr const char* kUnit = "KivPlayer/PivoraImpl";
+constexpr uint32_t kFirstRetryDelay = 1000;
+constexpr uint32_t kLongestRetryDelay = 30000;
+
+thread_local std::string tErrorInfo;
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+void SetErrorInfo(std::string text) { tErrorInfo = std::move(text); }
+const std::string& GetErrorInfo() { return tErrorInfo; }
+
+// What a member does in each state, in TStatus order.
+struct TKivPlayerCore::TRow {
+    std::vector<TStep> Steps[8];
+};
+
+TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events,
+                               IControlView* view, IRetryTimer* retryTimer, TOptions options)
+    : FWindow(window), FEvents(events), FView(view ? view : &FNoView), FRetryTimer(retryTimer),
+      FOptions(std::move(options)) {
+    if (!FOptions.Clock) FOptions.Clock = std::make_shared<TRealClock>();
+    std::string error;
+    FCacheFolder = FOptions.CacheFolder.empty() ? MakeCacheFolder(&error) : FOptions.CacheFolder;
+    if (!error.empty()) FView->ShowError(error);
+    FContext.Window = FWindow;
+    InitDecoder();
+}
+
+TKivPlayerCore::~TKivPlayerCore() {
+    Close();
+    UninitDecoder();
+}
+
+void TKivPlayerCore::SetStatus(TStatus status, bool fire) {
+    FStatus = status;
+    if (fire && FEvents) FEvents->OnPlayStateChanged(status);
+}
+
+HRESULT TKivPlayerCore::Run(const TRow& row, const std::string* address) {
+    try {
+        for (TStep step : row.Steps[FStatus]) Do(step, address);
+        return S_OK;
+    } catch (const std::exception& e) {
+        SetErrorInfo(e.what());
+        return E_UNEXPECTED;
+    }
+}
+
+void TKivPlayerCore::Do(TStep step, const std::string* address) {
+    switch (step) {
+    case TStep::Play: DoPlay(); break;
+    case TStep::Pause: DoPause(); break;
+    case TStep::Stop: DoStop(); break;
+    case TStep::Scan: DoScanForward(); break;
+    case TStep::Reverse: throw EKivError("Not Implement");
+    case TStep::Release: ReleaseSource(); break;
+    case TStep::Cancel: CancelOpen(); break;
+    case TStep::BeginOpen: BeginOpen(*address); break;
+    }
+}
+
+// The rows list each state in TStatus order: Closed, Opened, Playing, Paused,
+// Stopped, ScanForward, ScanReverse, Opening.
+
+HRESULT TKivPlayerCore::Open(const std::string& address) {
+    using enum TStep;
+    static const TRow kRow{{{BeginOpen},
+                            {Release, BeginOpen},
+                            {Stop, Release, BeginOpen},
+                            {Play, Stop, Release, BeginOpen},
+                            {Release, BeginOpen},
+                            {Play, Stop, Release, BeginOpen},
+                            {Play, Stop, Release, BeginOpen},
+                            {Cancel, BeginOpen}}};
+    CancelRetry();
+    return Run(kRow, &address);
+}
+
+HRESULT TKivPlayerCore::Close() {
+    using enum TStep;
+    static const TRow kRow{
+        {{}, {Release}, {Release}, {Release}, {Release}, {Release}, {Release}, {Cancel}}};
+    CancelRetry();
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::Play() {
+    using enum TStep;
+    static const TRow kRow{{{}, {Play}, {}, {Play}, {Play}, {Play}, {Play}, {}}};
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::Pause() {
+    using enum TStep;
+    static const TRow kRow{{{}, {}, {Pause}, {}, {}, {Play, Pause}, {Play, Pause}, {}}};
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::Stop() {
+    using enum TStep;
+    static const TRow kRow{{{}, {}, {Stop}, {Play, Stop}, {}, {Play, Stop}, {Play, Stop}, {}}};
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::FastForward() {
+    using enum TStep;
+    static const TRow kRow{
+        {{}, {Play, Scan}, {Scan}, {Play, Scan}, {Play, Scan}, {}, {Play, Scan}, {}}};
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::FastReverse() {
+    using enum TStep;
+    static const TRow kRow{{{},
+                            {Play, Reverse},
+                            {Reverse},
+                            {Play, Reverse},
+                            {Play, Reverse},
+                            {Play, Reverse},
+                            {},
+                            {}}};
+    return Run(kRow);
+}
+
+HRESULT TKivPlayerCore::GetCurrentPosition(int32_t* ms) {
+    *ms = FPlayThread ? static_cast<int32_t>(FPlayThread->CurrentPosition()) : 0;
+    return S_OK;
+}
+
+HRESULT TKivPlayerCore::SetCurrentPosition(int32_t ms) {
+    if (FPlayThread) FPlayThread->SetPosition(static_cast<uint32_t>(ms));
+    return S_OK;
+}
+
+HRESULT TKivPlayerCore::GetURL(std::string* url) {
+    *url = FUrl;
+    return S_OK;
+}
+
+HRESULT TKivPlayerCore::SetURL(const std::string& url) {
+    if (url.find_first_not_of(" \t\r\n") == std::string::npos) return S_OK;
+    return Open(url);
+}
+
+void TKivPlayerCore::DoPlay() {
+    FPlayThread->Play();
+    SetStatus(vpPlaying, true);
+}
+
+void TKivPlayerCore::DoPause() {
+    FPlayThread->Pause();
+    SetStatus(vpPaused, true);
+}
+
+void TKivPlayerCore::DoStop() {
+    FPlayThread->Stop();
+    SetStatus(vpStopped, true);
+}
+
+void TKivPlayerCore::DoScanForward() {
+    FPlayThread->ScanForward();
+    SetStatus(vpScanForward, false);
+}
+
+std::string TKivPlayerCore::ResolveAddress(const std::string& address) const {
+    std::string url = NormalizeAddress(address);
+    if (url.find_first_of("/\\") != std::string::npos) return url;
+    std::string page = NormalizeAddress(FPageUrl);
+    size_t sep = page.find_last_of("/\\");
+    return sep == std::string::npos ? url : page.substr(0, sep + 1) + url;
+}
+
+void TKivPlayerCore::BeginOpen(const std::string& address) {
+    KIV_ASSERT(FStatus == vpClosed, kUnit);
+    FUrl = ResolveAddress(address);
+    std::string name = FUrl;
+    FView->HideThumbnails();
+    const std::string prefix = Upper(FUrl.substr(0, 4));
+    const size_t dot = FUrl.find_last_of('.');
+    const std::string ext = dot == std::string::npos ? "" : Upper(FUrl.substr(dot));
+    if (prefix == "KIVS") {
+        throw EKivError("Not Implement");
+    } else if (ext == ".SMS") {
+        if (prefix == "HTTP") {
+            name = FCacheFolder + "Corvale.sms";
+            if (!DownloadToFile(FUrl, name)) throw EKivError("Fail to download file: " + FUrl);
+        }
+        throw EKivError("Not Implement");
+    }
+    FFillThread = std::make_unique<TFillThread>(&FContext);
+    FFillThread->Start();
+    FContext.FillThread = FFillThread.get();
+    FContext.Window = FWindow;
+    SetStatus(vpOpening, true);
+    FFillThread->Open(name);
+}
+
+void TKivPlayerCore::OpenResult(int code, intptr_t tag) {
+    // A result from a reading thread freed meanwhile is stale.
+    if (FStatus != vpOpening || !FFillThread || FFillThread->Tag() != tag) return;
+    if (code == srOk) {
+        FRetryDelay = 0;
+        FPlayThread = std::make_unique<TPlayThread>(&FContext, FOptions.Clock,
+                                                    FCacheFolder + "dump.txt");
+        FPlayThread->Start();
+        FContext.PlayThread = FPlayThread.get();
+        FView->ApplyDisplayMode(FPlayThread.get());
+        FView->LoadThumbnails(FUrl, FCacheFolder);
+        SetStatus(vpOpened, true);
+        if (FAutoStart) Play();
+        DebugLog(" Opened");
+        return;
+    }
+    FFillThread->Destroy();
+    FFillThread.reset();
+    FContext.FillThread = nullptr;
+    SetStatus(vpClosed, false);
+    const std::string text = SourceFailureMessage(code, FUrl);
+    FView->OpenFailed(code, text);
+    const bool retry = code == srCannotConnect || code == srDisconnected ||
+                       (code == srDamaged && IsNetworkAddress(FUrl));
+    if (retry && FOptions.RetryFailedOpens) {
+        DebugLog(" Can not open, try again!");
+        // Unlimited, but spaced out: a refused server must not become a storm.
+        FRetryDelay = FRetryDelay ? std::min(FRetryDelay * 2, kLongestRetryDelay)
+                                  : kFirstRetryDelay;
+        FRetryPending = true;
+        if (FRetryTimer)
+            FRetryTimer->Start(FRetryDelay);
+        else
+            RetryNow();
+        return;
+    }
+    FView->ShowError(text);
+}
+
+void TKivPlayerCore::RetryNow() {
+    if (!FRetryPending || FStatus != vpClosed) return;
+    FRetryPending = false;
+    try {
+        BeginOpen(FUrl);
+    } catch (const std::exception& e) {
+        FView->ShowError(e.what());
+    }
+}
+
+void TKivPlayerCore::CancelRetry() {
+    if (!FRetryPending) return;
+    FRetryPending = false;
+    if (FRetryTimer) FRetryTimer->Cancel();
+}
+
+void TKivPlayerCore::ReleaseSource() {
+    KIV_ASSERT(FStatus != vpClosed && FStatus != vpOpening, kUnit);
+    // The play thread ends first; its object outlives the reading thread, which
+    // may still post WM_DRAWTO to it until it has ended too.
+    if (FPlayThread) FPlayThread->Destroy();
+    if (FFillThread) FFillThread->Destroy();
+    FContext.PlayThread = nullptr;
+    FContext.FillThread = nullptr;
+    FView->ApplyDisplayMode(nullptr);
+    FPlayThread.reset();
+    FFillThread.reset();
+    FContext.Frames.Clear();
+    FContext.KeyFrames.Clear();
+    FContext.IndexTable.Clear();
+    SetStatus(vpClosed, false);
+}
+
+void TKivPlayerCore::CancelOpen() {
+    KIV_ASSERT(FStatus == vpOpening, kUnit);
+    if (FFillThread) FFillThread->Destroy();
+    FFillThread.reset();
+    FContext.FillThread = nullptr;
+    SetStatus(vpClosed, false);
+}
+
+void TKivPlayerCore::HandleMessage(const TMessage& m) {
+    try {
+        switch (m.Msg) {
+        case WM_OPENRESULT: OpenResult(static_cast<int>(m.WParam), m.LParam); break;
+        case WM_RECONNECT:
+            if (m.WParam != 1) break;
+            Close();
+            DebugLog(" Disconected, try connect again!");
+            if (Open(FUrl) != S_OK) FView->ShowError(GetErrorInfo());
+            break;
+        case WM_POSITIONCHANGED:
+            if (FEvents) FEvents->OnPositionChanged(static_cast<int32_t>(m.WParam));
+            break;
+        case WM_PICTURECHANGED: FView->PictureChanged(UnpackRect(m.WParam, m.LParam)); break;
+        case WM_SAMPLENOTICE: FView->SampleNotice(); break;
+        default: break;
+        }
+    } catch (const std::exception& e) {
+        FView->ShowError(e.what());
+    }
+}
+
+} // namespace kiv

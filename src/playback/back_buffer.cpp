@@ -1,0 +1,126 @@
+#include "playback/back_buffer.h"
+
+#include "platform/debug_log.h"
+#include "platform/dib_reader.h"
+#include "platform/error.h"
+
+#include <algorithm>
+
+namespace kiv {
+namespace {
+
+constexpr const char* kUnit = "KivPlayer/UnitBackBuffer";
+
+// The image's own size field, when it is one the bytes can hold.
+size_t ImageSize(const uint8_t* image, uint32_t capacity) {
+    if (capacity < 6) return capacity;
+    uint32_t size = LoadLE32(image + 2);
+    return size >= 14 && size <= capacity ? size : capacity;
+}
+
+} // namespace
+
+void TBackBuffer::Initialize(const uint8_t* image, uint32_t capacity) {
+    KIV_ASSERT(image, kUnit);
+    TDibInfo info;
+    KIV_ASSERT(ReadDibInfo(image, ImageSize(image, capacity), info), kUnit);
+    KIV_ASSERT(info.BitCount > 8, kUnit);
+    auto picture = std::make_unique<TBitmap24>();
+    KIV_ASSERT(picture->Create(info.Width, static_cast<int32_t>(info.AbsHeight())), kUnit);
+    FPicture = std::move(picture);
+    FMouse = std::make_unique<TVirtualMouse>(FPicture.get());
+}
+
+void TBackBuffer::Compose(const TSampleHeader& sample, const uint8_t* image,
+                          uint32_t imageCapacity) {
+    if (!FInitialized) {
+        if (sample.Kind != skKeyFrame) {
+            DebugLog(" The first frame must be a key frame!");
+            return;
+        }
+        Initialize(image, imageCapacity);
+        FInitialized = true;
+    }
+    switch (sample.Kind) {
+    case skDifference:
+    case skKeyFrame:
+    case skReplacement: ComposeRegion(sample, image, imageCapacity); break;
+    case skPointer: ComposePointer(sample, image, imageCapacity); break;
+    default: break;
+    }
+}
+
+void TBackBuffer::ComposeRegion(const TSampleHeader& sample, const uint8_t* image,
+                                uint32_t capacity) {
+    KIV_ASSERT(image, kUnit);
+    TDibImage dib;
+    const bool opened = static_cast<bool>(dib.Open(image, ImageSize(image, capacity)));
+    KIV_ASSERT(!opened || dib.Info().BitCount != 4, kUnit);
+    const TRect region{sample.Left, sample.Top, sample.Left + dib.Width(),
+                       sample.Top + dib.Height()};
+    bool lifted = false;
+    if (FMouse->Visible() && FMouse->Intersects(region)) {
+        FMouse->Hide();
+        MarkPointer();
+        lifted = true;
+    }
+    // An image that cannot be converted sets no row.
+    KIV_ASSERT(opened, kUnit);
+    dib.Blit(*FPicture, sample.Left, sample.Top,
+             sample.Kind == skDifference ? TBlitMode::Xor : TBlitMode::Copy);
+    MarkChanged(region);
+    if (lifted) {
+        FMouse->ShowAt(-1, -1);
+        MarkPointer();
+    }
+    if (sample.MouseX != 0 || sample.MouseY != 0) {
+        MarkPointer();
+        FMouse->ShowAt(sample.MouseX, sample.MouseY);
+        MarkPointer();
+    }
+}
+
+void TBackBuffer::ComposePointer(const TSampleHeader& sample, const uint8_t* image,
+                                 uint32_t capacity) {
+    if (sample.Length != 0 && image) {
+        MarkPointer();
+        FMouse->SetShape(image, ImageSize(image, capacity));
+        MarkPointer();
+    }
+    if (sample.Left == 0 && sample.Top == 0) {
+        FMouse->Hide();
+        MarkPointer();
+    } else if (sample.Left < Width() && sample.Top < Height()) {
+        MarkPointer();
+        FMouse->ShowAt(sample.Left, sample.Top);
+        MarkPointer();
+    }
+}
+
+void TBackBuffer::MarkChanged(TRect r) {
+    r.Left = std::max(r.Left, 0);
+    r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, Width());
+    r.Bottom = std::min(r.Bottom, Height());
+    if (r.IsEmpty()) return;
+    if (FChangedRect.IsEmpty()) {
+        FChangedRect = r;
+        return;
+    }
+    FChangedRect = {std::min(FChangedRect.Left, r.Left), std::min(FChangedRect.Top, r.Top),
+                    std::max(FChangedRect.Right, r.Right), std::max(FChangedRect.Bottom, r.Bottom)};
+}
+
+void TBackBuffer::MarkPointer() {
+    if (FMouse->X() < 0 || FMouse->Y() < 0) throw EKivError("参数无效");
+    MarkChanged({FMouse->X(), FMouse->Y(), FMouse->X() + FMouse->Width(),
+                 FMouse->Y() + FMouse->Height()});
+}
+
+TRect TBackBuffer::TakeChangedRect() {
+    TRect r = FChangedRect;
+    FChangedRect = {};
+    return r;
+}
+
+} // namespace kiv

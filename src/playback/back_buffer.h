@@ -1,0 +1,51 @@
+// The current picture of the recording: decoded samples are composed onto it,
+// with the recorded pointer kept drawn on top.
+#pragma once
+
+#include "format/kiv_format.h"
+#include "platform/bitmap24.h"
+#include "playback/play_messages.h"
+#include "playback/virtual_mouse.h"
+
+#include <atomic>
+
+#include <memory>
+#include <mutex>
+
+namespace kiv {
+
+class TBackBuffer {
+public:
+    // The play thread holds it around every Compose, the control around every read
+    // of the picture. Taken after the key-frame cache's lock, never before.
+    std::mutex& Lock() { return FLock; }
+
+    // Composes one sample with its decoded image (a BMP file image of at most
+    // imageCapacity bytes; null for a pointer move without a shape).
+    void Compose(const TSampleHeader& sample, const uint8_t* image, uint32_t imageCapacity);
+    // The rectangle changed since the last call; (0,0,0,0) when nothing changed.
+    TRect TakeChangedRect();
+
+    // False until the first key frame; read without the lock.
+    bool Initialized() const { return FInitialized.load(); }
+    // The picture; valid once initialised, read under Lock().
+    const TBitmap24& Picture() const { return *FPicture; }
+    int32_t Width() const { return FPicture ? FPicture->Width() : 0; }
+    int32_t Height() const { return FPicture ? FPicture->Height() : 0; }
+    const TVirtualMouse* Mouse() const { return FMouse.get(); }
+
+private:
+    void Initialize(const uint8_t* image, uint32_t imageCapacity);
+    void ComposeRegion(const TSampleHeader& sample, const uint8_t* image, uint32_t capacity);
+    void ComposePointer(const TSampleHeader& sample, const uint8_t* image, uint32_t capacity);
+    void MarkChanged(TRect r);
+    void MarkPointer();
+
+    std::mutex FLock;
+    std::atomic<bool> FInitialized{false};
+    std::unique_ptr<TBitmap24> FPicture; // guarded by FLock
+    std::unique_ptr<TVirtualMouse> FMouse; // guarded by FLock
+    TRect FChangedRect;                  // play thread
+};
+
+} // namespace kiv

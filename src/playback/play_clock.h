@@ -1,0 +1,49 @@
+// Where the play thread's time comes from: the real millisecond tick, or a
+// virtual clock that never waits (for snapshots and tests).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+namespace kiv {
+
+class TPlayClock {
+public:
+    using TDeadline = std::chrono::steady_clock::time_point;
+    // Waits for a message until the deadline; true when one is waiting.
+    using TWaitMessage = std::function<bool(TDeadline)>;
+
+    virtual ~TPlayClock() = default;
+    virtual uint32_t Now() = 0;
+    // Waits until tick, the moment the sample of time stamp sampleTime is due, or
+    // until a message arrives; true when a message is waiting.
+    virtual bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) = 0;
+};
+
+class TRealClock : public TPlayClock {
+public:
+    uint32_t Now() override;
+    bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
+};
+
+// Jumps to every due time at once. With a limit, it holds before the first sample
+// whose time stamp passes it and tells the host so.
+class TVirtualClock : public TPlayClock {
+public:
+    explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {})
+        : FLimit(limit), FOnLimit(std::move(onLimit)) {}
+    uint32_t Now() override;
+    bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
+    void Advance(uint32_t ms);
+
+private:
+    std::mutex FLock;
+    uint32_t FNow = 1000; // guarded by FLock
+    int64_t FLimit;
+    std::function<void()> FOnLimit;
+    bool FLimitTold = false; // play thread only
+};
+
+} // namespace kiv

@@ -1,0 +1,330 @@
+#include "playback/play_thread.h"
+
+#include "codec/kivdecoder.h"
+#include "platform/debug_log.h"
+#include "platform/error.h"
+#include "sources/fill_thread.h"
+#include "sources/messages.h"
+
+#include <cstdio>
+#include <thread>
+
+namespace kiv {
+
+TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock,
+                         std::string dumpPath)
+    : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
+      FHeader(context->Header), FBackBuffer(std::make_unique<TBackBuffer>()) {}
+
+TPlayThread::~TPlayThread() { Destroy(); }
+
+void TPlayThread::Start() {
+    TThread::Start();
+    FCommandEvent.Wait();
+}
+
+void TPlayThread::Destroy() {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    if (!Quit()) DebugOutput("PostThreadMessage ErrorCode=1444");
+    WaitFor();
+}
+
+void TPlayThread::PostCommand(uint32_t msg, bool wait) {
+    if (!TThread::Post(msg, 0, 0)) {
+        char line[96];
+        std::snprintf(line, sizeof line, "PostThreadMessage Error:%d, ThreadID=%d", 1444,
+                      ThreadId());
+        DebugOutput(line);
+        return;
+    }
+    if (wait) FCommandEvent.Wait();
+}
+
+void TPlayThread::Play() { PostCommand(WM_PLAY, false); }
+void TPlayThread::Pause() { PostCommand(WM_PAUSE, true); }
+void TPlayThread::Stop() { PostCommand(WM_STOPPLAY, true); }
+void TPlayThread::ScanForward() { TThread::Post(WM_SCANFORWARD, 0, 0); }
+void TPlayThread::SetPosition(uint32_t ms) { TThread::Post(WM_SETPOSITION, ms, 0); }
+void TPlayThread::Repaint() { TThread::Post(WM_REPAINT, 0, 0); }
+
+void TPlayThread::PostToWindow(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    if (FContext->Window) FContext->Window->Post(msg, wParam, lParam);
+}
+
+bool TPlayThread::MessageWaiting() {
+    TMessage m;
+    return PeekMessage(m);
+}
+
+void TPlayThread::Execute() {
+    FCommandEvent.Signal();
+    FDecodeBuffer = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
+    TMessage m;
+    try {
+        while (GetMessage(m)) Dispatch(m);
+    } catch (const std::exception& e) {
+        DebugLog(std::string("TPlayThread.Execute Error: ") + e.what());
+    }
+    FDecodeBuffer.reset();
+}
+
+void TPlayThread::Dispatch(const TMessage& m) {
+    switch (m.Msg) {
+    case WM_PLAY:
+        FPlaying = true;
+        FSpeed = 1;
+        FClockRunning = false; // restarts at the next sample
+        DrawSampleOneByOne();
+        break;
+    case WM_PAUSE:
+        FPlaying = false;
+        FClockRunning = false;
+        FCommandEvent.Signal();
+        break;
+    case WM_STOPPLAY:
+        HandleStop();
+        FCommandEvent.Signal();
+        break;
+    case WM_SETPOSITION: {
+        // Only the newest of the waiting position requests counts.
+        auto target = static_cast<uint32_t>(m.WParam);
+        TMessage last;
+        if (RemoveMessages(WM_SETPOSITION, last)) target = static_cast<uint32_t>(last.WParam);
+        HandleSetPosition(target);
+        break;
+    }
+    case WM_DRAWTO: HandleDrawTo(static_cast<int32_t>(m.WParam)); break;
+    case WM_SCANFORWARD:
+        // Rebase so that scanning runs at twice the rate from where the clock stands.
+        if (FClockRunning) StartClock(ClockReading());
+        FSpeed = 2;
+        FPlaying = true;
+        DrawSampleOneByOne();
+        break;
+    case WM_CONTINUE:
+        if (FPlaying) DrawSampleOneByOne();
+        break;
+    case WM_REPAINT:
+        PostChangedRect(true);
+        if (FPlaying) DrawSampleOneByOne();
+        break;
+    default: break;
+    }
+}
+
+void TPlayThread::StartClock(uint32_t position) {
+    FClockRunning = true;
+    FStartTick = FClock->Now();
+    FStartPosition = position;
+}
+
+void TPlayThread::StopClock(uint32_t position) {
+    FClockRunning = false;
+    FStartPosition = position;
+}
+
+uint32_t TPlayThread::ClockReading() {
+    return FStartPosition + (FClock->Now() - FStartTick) * static_cast<uint32_t>(FSpeed);
+}
+
+void TPlayThread::DrawSampleOneByOne() {
+    auto& frames = FContext->Frames;
+    const uint8_t* held = nullptr;
+    auto waitMessage = [this](TPlayClock::TDeadline d) { return WaitMessageUntil(d); };
+    try {
+        while (!MessageWaiting()) {
+            if (!held) {
+                int32_t next = FCurrentIndex + 1;
+                if (next < frames.Count()) held = frames.Sample(next);
+            }
+            if (!held) {
+                if (FContext->FillThread) FContext->FillThread->Fill(-1);
+                WaitMessageFor(100);
+                continue;
+            }
+            const uint32_t time = SampleTimeStamp(held);
+            if (FClockRunning && static_cast<int32_t>(ClockReading() - time) < 0) {
+                // Due when the reading reaches the time stamp.
+                uint32_t ahead = time - ClockReading();
+                uint32_t tick = FClock->Now() + (ahead + FSpeed - 1) / FSpeed;
+                FClock->WaitUntil(tick, time, waitMessage);
+                continue;
+            }
+            FCurrentIndex = FCurrentIndex + 1;
+            FCurrentPosition = time;
+            if (!FClockRunning) StartClock(time);
+            DrawSample(held, true);
+            PostChangedRect(false);
+            held = nullptr;
+        }
+    } catch (const std::exception& e) {
+        DebugLog(std::string("TPlayThread.DrawSampleOneByOne raise:") + e.what());
+    }
+}
+
+void TPlayThread::Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity) {
+    std::lock_guard guard(FBackBuffer->Lock());
+    FBackBuffer->Compose(h, image, capacity);
+}
+
+void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed) {
+    const TSampleHeader h = ParseSampleHeader(sample);
+    const uint8_t* payload = h.Length ? sample + kSampleHeaderSize : nullptr;
+    auto decode = [&] {
+        // A damaged LZO1X block answers -1; composing the previous sample's image
+        // in its place would corrupt the picture.
+        if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression),
+                        FDecodeBuffer.get(), kDecodeBufferSize) < 0)
+            throw EKivError("LZO1X data damaged");
+    };
+    switch (h.Kind) {
+    case skKeyFrame: {
+        auto& cache = FContext->KeyFrames;
+        std::lock_guard guard(cache.Lock());
+        if (const uint8_t* cached = cache.FindKeyFrame(h.TimeStamp)) {
+            Compose(h, cached, LoadLE32(cached + 2));
+        } else {
+            if (payload) {
+                decode();
+                cache.AddKeyFrame(h, FDecodeBuffer.get(), kDecodeBufferSize);
+            }
+            Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
+        }
+        break;
+    }
+    case skDifference:
+    case skPointer:
+    case skReplacement:
+        if (payload) decode();
+        Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
+        break;
+    case skMarker: PostToWindow(WM_SAMPLENOTICE, 0, 0); break;
+    default: break;
+    }
+    auto& frames = FContext->Frames;
+    if (trimAllowed && frames.IsFull()) {
+        int32_t index = FCurrentIndex;
+        frames.DropBeforeKeyFrame(index);
+        FCurrentIndex = index;
+        if (FContext->FillThread) FContext->FillThread->Fill(-1);
+    }
+}
+
+void TPlayThread::DrawSamples(int32_t first, int32_t last) {
+    auto& frames = FContext->Frames;
+    const int32_t count = frames.Count();
+    if (last == -1) last = count - 1;
+    if (last >= count || first < 0) return;
+    for (int32_t i = first; i <= last; ++i) {
+        TMessage m;
+        if (PeekMessage(m) && m.Msg != WM_SETPOSITION) break;
+        const uint8_t* sample = frames.Sample(i);
+        if (!sample) break;
+        FCurrentIndex = i;
+        FCurrentPosition = SampleTimeStamp(sample);
+        if (!(SampleKind(sample) == skPointer && SampleLength(sample) == 0)) {
+            DrawSample(sample, false);
+            std::this_thread::yield();
+        }
+    }
+    PostChangedRect(false);
+}
+
+void TPlayThread::PostChangedRect(bool full) {
+    TRect r;
+    if (full) {
+        r = {0, 0, FContext->Header.Width, FContext->Header.Height};
+    } else {
+        std::lock_guard guard(FBackBuffer->Lock());
+        r = FBackBuffer->TakeChangedRect();
+    }
+    PostToWindow(WM_PICTURECHANGED, PackPoint(r.Left, r.Top), PackPoint(r.Right, r.Bottom));
+}
+
+void TPlayThread::HandleSetPosition(uint32_t target) {
+    auto& frames = FContext->Frames;
+    auto& index = FContext->IndexTable;
+    uint32_t t = FHeader.Duration ? std::min(target, FHeader.Duration) : target;
+    const int32_t b = frames.FindSample(t, false);
+    // With nothing buffered b and the index are both -1: that is no sample shown.
+    if (b >= 0 && b == FCurrentIndex) {
+        StartClock(target);
+        if (FPlaying) TThread::Post(WM_CONTINUE, 0, 0);
+        return;
+    }
+    const uint32_t currentKey = index.FloorTime(FCurrentPosition);
+    const uint32_t destKey = index.FloorTime(t);
+    uint32_t keyTime = destKey;
+    const int32_t c = frames.FindSample(keyTime, true);
+    if (b != -1) {
+        if (currentKey == destKey) {
+            if (b > FCurrentIndex)
+                DrawSamples(FCurrentIndex + 1, b);
+            else
+                DrawSamples(c, b);
+        } else if (c != -1) {
+            DrawSamples(c, b);
+        } else {
+            char line[256];
+            std::snprintf(line, sizeof line,
+                          "Abnormal buffer：MinTimeStamp=%d, DestKeyTime=%d, msTime=%d, "
+                          "MaxTimeStamp=%d, FCurrentIndex=%d, FCurrentPosition=%d",
+                          static_cast<int>(frames.FirstTimeStamp()), static_cast<int>(destKey),
+                          static_cast<int>(target), static_cast<int>(frames.LastTimeStamp()),
+                          FCurrentIndex.load(), static_cast<int>(FCurrentPosition.load()));
+            DebugLog(line);
+            frames.DumpToFile(FDumpPath);
+        }
+        StartClock(target);
+        PostToWindow(WM_POSITIONCHANGED, target, 0);
+        if (FPlaying) TThread::Post(WM_CONTINUE, 0, 0);
+        return;
+    }
+    auto* fill = FContext->FillThread;
+    const uint8_t kind = fill ? fill->SourceKind() : 0;
+    if (c != -1) {
+        int32_t current = std::max<int32_t>(FCurrentIndex, c);
+        frames.DropBeforeKeyFrame(current);
+        FCurrentIndex = current;
+        DrawSamples(0, -1);
+        if (fill) fill->Fill(static_cast<int32_t>(target));
+    } else if (kind == skLocalFile || kind == skHttp) {
+        if (static_cast<int32_t>(destKey) != FRequestedKeyTime) {
+            fill->Reset();
+            fill->Seek(static_cast<int32_t>(target));
+            FCurrentIndex = -1;
+            FRequestedKeyTime = static_cast<int32_t>(destKey);
+        }
+    } else if (target >= frames.FirstTimeStamp() && FPlaying) {
+        TThread::Post(WM_CONTINUE, 0, 0);
+    }
+    StopClock(FCurrentPosition);
+    PostToWindow(WM_POSITIONCHANGED, FCurrentPosition, 0);
+}
+
+void TPlayThread::HandleDrawTo(int32_t index) {
+    // A target before the first sample comes as -1: there is nothing to draw.
+    if (index >= 0) DrawSamples(0, index);
+    FRequestedKeyTime = -1;
+    if (FPlaying) {
+        StartClock(FCurrentPosition);
+        TThread::Post(WM_CONTINUE, 0, 0);
+    }
+    PostToWindow(WM_POSITIONCHANGED, FCurrentPosition, 0);
+}
+
+void TPlayThread::HandleStop() {
+    FPlaying = false;
+    FClockRunning = false;
+    FStartTick = 0;
+    FStartPosition = 0;
+    if (auto* fill = FContext->FillThread) {
+        fill->Stop();
+        fill->Reset();
+    }
+    FCurrentPosition = 0;
+    FCurrentIndex = -1;
+}
+
+} // namespace kiv

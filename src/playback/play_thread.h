@@ -1,0 +1,85 @@
+// The thread that turns buffered samples into pictures: the play clock, seeking
+// by key frame, forward scan, and trimming the frames buffer as it plays.
+#pragma once
+
+#include "buffers/play_context.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "platform/window_target.h"
+#include "playback/back_buffer.h"
+#include "playback/play_clock.h"
+#include "playback/play_messages.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace kiv {
+
+class TPlayThread : public TThread, public TWindowTarget {
+public:
+    // dumpPath: where the frames listing goes when the buffer is found inconsistent.
+    TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock, std::string dumpPath);
+    ~TPlayThread() override;
+
+    // Starts the thread; returns once its queue takes messages.
+    void Start();
+    // Quits and waits for the thread. Idempotent.
+    void Destroy();
+
+    void Play();
+    void Pause(); // waits for the thread to have paused
+    void Stop();  // waits for the thread to have stopped
+    void ScanForward();
+    void SetPosition(uint32_t ms);
+    void Repaint();
+
+    bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        return TThread::Post(msg, wParam, lParam);
+    }
+
+    uint32_t CurrentPosition() const { return FCurrentPosition.load(); }
+    int32_t CurrentIndex() const { return FCurrentIndex.load(); }
+    bool Playing() const { return FPlaying.load(); }
+    // Null until the thread has created it; read the picture under its lock.
+    TBackBuffer* BackBuffer() { return FBackBuffer.get(); }
+
+protected:
+    void Execute() override;
+
+private:
+    void Dispatch(const TMessage& m);
+    void DrawSampleOneByOne();
+    void DrawSample(const uint8_t* sample, bool trimAllowed);
+    void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
+    void DrawSamples(int32_t first, int32_t last);
+    void PostChangedRect(bool full);
+    void HandleSetPosition(uint32_t target);
+    void HandleDrawTo(int32_t index);
+    void HandleStop();
+    void StartClock(uint32_t position);
+    void StopClock(uint32_t position);
+    uint32_t ClockReading();
+    bool MessageWaiting();
+    void PostToWindow(uint32_t msg, intptr_t wParam, intptr_t lParam);
+    void PostCommand(uint32_t msg, bool wait);
+
+    TPlayContext* FContext; // not owned
+    std::shared_ptr<TPlayClock> FClock;
+    std::string FDumpPath;
+    TKivFileHeader FHeader;                      // copied at creation
+    std::atomic<uint32_t> FCurrentPosition{0};   // written by the thread
+    std::atomic<int32_t> FCurrentIndex{-1};      // written by the thread
+    int32_t FRequestedKeyTime = -1;              // thread
+    bool FClockRunning = false;                  // thread
+    uint32_t FStartTick = 0;                     // thread
+    uint32_t FStartPosition = 0;                 // thread
+    std::atomic<bool> FPlaying{false};           // written by the thread
+    int32_t FSpeed = 1;                          // thread
+    TEvent FCommandEvent;
+    std::unique_ptr<TBackBuffer> FBackBuffer;    // created before the thread starts
+    std::unique_ptr<uint8_t[]> FDecodeBuffer;    // thread
+    bool FDestroyed = false;
+};
+
+} // namespace kiv
