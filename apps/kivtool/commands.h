@@ -12,6 +12,7 @@ int CmdInfo(const TArgs& args);
 int CmdDump(const TArgs& args);
 int CmdVerify(const TArgs& args);
 int CmdSnapshot(const TArgs& args);
+int CmdPlay(const TArgs& args);
 int CmdSynth(int argc, char** argv);
 
 // Exit code for bad arguments.

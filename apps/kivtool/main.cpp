@@ -18,6 +18,7 @@ constexpr TCommand kCommands[] = {
     {"dump", "dump ADDRESS", kivtool::CmdDump},
     {"verify", "verify ADDRESS", kivtool::CmdVerify},
     {"snapshot", "snapshot [--play] ADDRESS MS OUT", kivtool::CmdSnapshot},
+    {"play", "play ADDRESS [--seconds N] [--snapshot OUT]", kivtool::CmdPlay},
 };
 
 int Usage() {

@@ -20,6 +20,8 @@ public:
     // Waits until tick, the moment the sample of time stamp sampleTime is due, or
     // until a message arrives; true when a message is waiting.
     virtual bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) = 0;
+    // A sample is drawn `lateMs` after it was due (0 when on time); for measurements.
+    virtual void Drawn(uint32_t /*sampleTime*/, int32_t /*lateMs*/) {}
 };
 
 class TRealClock : public TPlayClock {

@@ -131,12 +131,14 @@ uint32_t TPlayThread::ClockReading() {
 void TPlayThread::DrawSampleOneByOne() {
     auto& frames = FContext->Frames;
     const uint8_t* held = nullptr;
+    bool prepared = false; // the held sample is decoded already
     auto waitMessage = [this](TPlayClock::TDeadline d) { return WaitMessageUntil(d); };
     try {
         while (!MessageWaiting()) {
             if (!held) {
                 int32_t next = FCurrentIndex + 1;
                 if (next < frames.Count()) held = frames.Sample(next);
+                prepared = false;
             }
             if (!held) {
                 if (FContext->FillThread) FContext->FillThread->Fill(-1);
@@ -145,6 +147,18 @@ void TPlayThread::DrawSampleOneByOne() {
             }
             const uint32_t time = SampleTimeStamp(held);
             if (FClockRunning && static_cast<int32_t>(ClockReading() - time) < 0) {
+                // Decoding while the sample is not yet due keeps it on time when due.
+                if (!prepared) {
+                    prepared = true;
+                    try {
+                        Decode(held);
+                    } catch (...) {
+                        FCurrentIndex = FCurrentIndex + 1; // play resumes after it
+                        FCurrentPosition = time;
+                        throw;
+                    }
+                    continue;
+                }
                 // Due when the reading reaches the time stamp.
                 uint32_t ahead = time - ClockReading();
                 uint32_t tick = FClock->Now() + (ahead + FSpeed - 1) / FSpeed;
@@ -154,7 +168,8 @@ void TPlayThread::DrawSampleOneByOne() {
             FCurrentIndex = FCurrentIndex + 1;
             FCurrentPosition = time;
             if (!FClockRunning) StartClock(time);
-            DrawSample(held, true);
+            FClock->Drawn(time, static_cast<int32_t>(ClockReading() - time));
+            DrawSample(held, true, prepared);
             PostChangedRect(false);
             held = nullptr;
         }
@@ -168,16 +183,32 @@ void TPlayThread::Compose(const TSampleHeader& h, const uint8_t* image, uint32_t
     FBackBuffer->Compose(h, image, capacity);
 }
 
-void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed) {
+void TPlayThread::DecodePayload(const TSampleHeader& h, const uint8_t* payload) {
+    // A damaged LZO1X block answers -1; composing the previous sample's image in its
+    // place would corrupt the picture.
+    if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression), FDecodeBuffer.get(),
+                    kDecodeBufferSize) < 0)
+        throw EKivError("LZO1X data damaged");
+}
+
+void TPlayThread::Decode(const uint8_t* sample) {
+    const TSampleHeader h = ParseSampleHeader(sample);
+    if (h.Length == 0) return;
+    const uint8_t* payload = sample + kSampleHeaderSize;
+    if (h.Kind == skKeyFrame) {
+        auto& cache = FContext->KeyFrames;
+        std::lock_guard guard(cache.Lock());
+        if (cache.FindKeyFrame(h.TimeStamp)) return;
+        DecodePayload(h, payload);
+        cache.AddKeyFrame(h, FDecodeBuffer.get(), kDecodeBufferSize);
+    } else if (h.Kind == skDifference || h.Kind == skPointer || h.Kind == skReplacement) {
+        DecodePayload(h, payload);
+    }
+}
+
+void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decoded) {
     const TSampleHeader h = ParseSampleHeader(sample);
     const uint8_t* payload = h.Length ? sample + kSampleHeaderSize : nullptr;
-    auto decode = [&] {
-        // A damaged LZO1X block answers -1; composing the previous sample's image
-        // in its place would corrupt the picture.
-        if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression),
-                        FDecodeBuffer.get(), kDecodeBufferSize) < 0)
-            throw EKivError("LZO1X data damaged");
-    };
     switch (h.Kind) {
     case skKeyFrame: {
         auto& cache = FContext->KeyFrames;
@@ -186,7 +217,7 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed) {
             Compose(h, cached, LoadLE32(cached + 2));
         } else {
             if (payload) {
-                decode();
+                DecodePayload(h, payload);
                 cache.AddKeyFrame(h, FDecodeBuffer.get(), kDecodeBufferSize);
             }
             Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
@@ -196,7 +227,7 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed) {
     case skDifference:
     case skPointer:
     case skReplacement:
-        if (payload) decode();
+        if (payload && !decoded) DecodePayload(h, payload);
         Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
         break;
     case skMarker: PostToWindow(WM_SAMPLENOTICE, 0, 0); break;
@@ -224,7 +255,7 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
         FCurrentIndex = i;
         FCurrentPosition = SampleTimeStamp(sample);
         if (!(SampleKind(sample) == skPointer && SampleLength(sample) == 0)) {
-            DrawSample(sample, false);
+            DrawSample(sample, false, false);
             std::this_thread::yield();
         }
     }

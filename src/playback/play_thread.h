@@ -50,7 +50,10 @@ protected:
 private:
     void Dispatch(const TMessage& m);
     void DrawSampleOneByOne();
-    void DrawSample(const uint8_t* sample, bool trimAllowed);
+    // Decodes a sample ahead of its time (key frames into the cache).
+    void Decode(const uint8_t* sample);
+    void DecodePayload(const TSampleHeader& h, const uint8_t* payload);
+    void DrawSample(const uint8_t* sample, bool trimAllowed, bool decoded);
     void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
     void DrawSamples(int32_t first, int32_t last);
     void PostChangedRect(bool full);

@@ -1,0 +1,84 @@
+// play: the headless monitor of any source, in real time.
+#include "commands.h"
+#include "headless_host.h"
+#include "picture_file.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace kivtool {
+
+using namespace kiv;
+
+int CmdPlay(const TArgs& args) {
+    std::string address, snapshot;
+    long seconds = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--seconds" && i + 1 < args.size()) {
+            char* end = nullptr;
+            seconds = std::strtol(args[++i].c_str(), &end, 10);
+            if (*end || seconds < 0) seconds = -2;
+        } else if (args[i] == "--snapshot" && i + 1 < args.size()) {
+            snapshot = args[++i];
+        } else if (address.empty()) {
+            address = args[i];
+        } else {
+            address.clear();
+            break;
+        }
+    }
+    if (address.empty() || seconds == -2) {
+        std::fprintf(stderr, "usage: kivtool play ADDRESS [--seconds N] [--snapshot OUT]\n");
+        return kUsageExit;
+    }
+
+    THeadlessHost host;
+    host.PositionChanged = [](int32_t ms) { std::printf("position: %d\n", ms); };
+    if (int code = host.Open(address)) return code;
+    TKivPlayerCore& core = host.Core();
+    core.Play();
+
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    auto nextFigures = start + std::chrono::seconds(1);
+    TFillThread* fill = core.FillThread();
+    TPlayThread* thread = core.PlayThread();
+    auto& frames = core.Context().Frames;
+    const bool isFile = fill->SourceKind() == skLocalFile || fill->SourceKind() == skHttp;
+    host.PumpUntil(
+        [&] {
+            auto now = steady_clock::now();
+            if (now >= nextFigures) {
+                nextFigures += std::chrono::seconds(1);
+                std::printf("buffer: first=%u last=%u samples=%d bytes=%d kbps=%d\n",
+                            frames.FirstTimeStamp(), frames.LastTimeStamp(), frames.Count(),
+                            frames.ByteCount() + static_cast<int32_t>(fill->BufferUsed()),
+                            fill->BitRate());
+                std::fflush(stdout);
+            }
+            if (seconds >= 0) return now - start >= std::chrono::seconds(seconds);
+            return isFile && fill->Exhausted() && !fill->Reading() &&
+                   thread->CurrentIndex() + 1 >= frames.Count();
+        },
+        -1);
+    std::printf("position: %u\n", thread->CurrentPosition());
+
+    if (!snapshot.empty()) {
+        TBackBuffer* back = thread->BackBuffer();
+        std::lock_guard guard(back->Lock());
+        if (!back->Initialized()) {
+            std::fprintf(stderr, "kivtool: no key frame was composed\n");
+            return 2;
+        }
+        std::string error;
+        if (!WritePicture(back->Picture(), snapshot, error)) {
+            std::fprintf(stderr, "kivtool: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace kivtool

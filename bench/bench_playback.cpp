@@ -1,0 +1,210 @@
+// Playback figures: lateness of drawn samples at 1x, CPU time while playing a
+// sparse recording, and seek latency against decoding the same samples alone.
+//   bench_playback timing SECONDS      lateness over a synthetic recording
+//   bench_playback sparse SECONDS      CPU time, one sample every 2 s
+//   bench_playback seek FILE COUNT     random seeks
+#include "codec/kivdecoder.h"
+#include "control/kiv_player_core.h"
+#include "format/recording_reader.h"
+#include "synth/recording_writer.h"
+#include "synth/synth.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace kiv;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+std::string TempFile(const char* name) {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(getpid());
+}
+
+// Opens the file through the core with AutoStart off; the window queue is ours.
+struct TSession {
+    TQueueWindow Window;
+    TKivPlayerCore Core{&Window};
+    explicit TSession(const std::string& path) {
+        Core.SetAutoStart(false);
+        Core.Open(path);
+        TMessage m;
+        while (Core.PlayState() == vpOpening) {
+            Window.Queue.Get(m);
+            Core.HandleMessage(m);
+        }
+        if (Core.PlayState() != vpOpened) {
+            std::fprintf(stderr, "cannot open %s\n", path.c_str());
+            std::exit(1);
+        }
+    }
+};
+
+// The real clock, noting how late each sample is drawn.
+class TProbeClock : public TRealClock {
+public:
+    void Drawn(uint32_t, int32_t lateMs) override {
+        std::lock_guard guard(Lock);
+        Lateness.push_back(lateMs);
+    }
+    std::mutex Lock;
+    std::vector<double> Lateness; // guarded by Lock
+};
+
+int Timing(int seconds) {
+    synth::TSynthOptions o;
+    o.Seconds = static_cast<uint32_t>(seconds);
+    const std::string path = TempFile("kiv_timing_");
+    synth::WriteSynthRecording(path, o);
+    auto clock = std::make_shared<TProbeClock>();
+    TKivPlayerCore::TOptions options;
+    options.Clock = clock;
+    TQueueWindow window;
+    TKivPlayerCore core(&window, nullptr, nullptr, nullptr, options);
+    core.SetAutoStart(true);
+    core.Open(path);
+    const auto end = Clock::now() + std::chrono::seconds(seconds + 2);
+    TMessage m;
+    while (Clock::now() < end)
+        if (window.Queue.WaitFor(50) && window.Queue.TryGet(m)) core.HandleMessage(m);
+    core.Close();
+    std::lock_guard guard(clock->Lock);
+    std::printf("timing: %zu samples drawn at 1x; lateness median %.0f ms, p99 %.0f ms, "
+                "max %.0f ms (goal: median <= 1 ms, p99 <= 5 ms)\n",
+                clock->Lateness.size(), Percentile(clock->Lateness, 0.5),
+                Percentile(clock->Lateness, 0.99), Percentile(clock->Lateness, 1.0));
+    std::remove(path.c_str());
+    return 0;
+}
+
+int Sparse(int seconds) {
+    const std::string path = TempFile("kiv_sparse_");
+    {
+        synth::TRecordingWriter w(path, 640, 480);
+        synth::TPicture screen = synth::RenderScreen(640, 480, 1, 0);
+        synth::TPayloadEncoder enc;
+        TSampleHeader h{};
+        h.Kind = skKeyFrame;
+        w.AddSample(h, enc.Encode(screen, synth::TRect{0, 0, 640, 480}, ckZlib));
+        for (uint32_t t = 2000; t <= static_cast<uint32_t>(seconds + 4) * 1000; t += 2000) {
+            h.TimeStamp = t;
+            h.Kind = skReplacement;
+            h.Left = static_cast<uint16_t>(t / 100 % 500);
+            w.AddSample(h, enc.Encode(screen, synth::TRect{0, 0, 64, 64}, ckRaw));
+        }
+        w.Finish();
+    }
+    TSession s(path);
+    s.Core.Play();
+    const double cpu0 = CpuSeconds();
+    const auto t0 = Clock::now();
+    const auto end = t0 + std::chrono::seconds(seconds);
+    TMessage m;
+    while (Clock::now() < end)
+        if (s.Window.Queue.WaitFor(100)) s.Window.Queue.TryGet(m);
+    const double cpu = CpuSeconds() - cpu0;
+    const double wall = Ms(Clock::now() - t0) / 1000;
+    std::printf("sparse: %.1f s played, CPU %.3f s = %.3f %% of one core (goal: under 1 %%)\n",
+                wall, cpu, 100 * cpu / wall);
+    std::remove(path.c_str());
+    return 0;
+}
+
+int Seek(const std::string& path, int count) {
+    TSession s(path);
+    InitDecoder();
+    const uint32_t duration = s.Core.Duration();
+    std::mt19937 rng(42);
+    std::vector<double> seekMs, decodeMs;
+    auto image = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
+    TPlayThread* play = s.Core.PlayThread();
+    TFillThread* fill = s.Core.FillThread();
+    for (int i = 0; i < count; ++i) {
+        const uint32_t target = std::uniform_int_distribution<uint32_t>(0, duration)(rng);
+        const auto t0 = Clock::now();
+        s.Core.SetCurrentPosition(static_cast<int32_t>(target));
+        // Done when both threads have gone quiet after a picture notice.
+        bool picture = false;
+        for (;;) {
+            TMessage m;
+            if (s.Window.Queue.WaitFor(1) && s.Window.Queue.TryGet(m)) {
+                picture = picture || m.Msg == WM_PICTURECHANGED;
+                s.Core.HandleMessage(m);
+                continue;
+            }
+            const uint64_t p = play->MessagesTaken(), f = fill->MessagesTaken();
+            if (picture && play->Idle() && fill->Idle() && play->Idle() && fill->Idle() &&
+                p == play->MessagesTaken() && f == fill->MessagesTaken())
+                break;
+        }
+        seekMs.push_back(Ms(Clock::now() - t0));
+
+        // Decoding alone: the samples from the key frame to the target, from memory.
+        TFileStream stream(path);
+        TOpenedRecording r = OpenRecording(stream);
+        uint32_t key = 0, offset = 0;
+        for (const auto& e : r.Entries)
+            if (e.TimeStamp <= target) key = e.TimeStamp, offset = e.Offset;
+        (void)key;
+        stream.Seek(32 + offset, soBeginning);
+        std::vector<std::vector<uint8_t>> samples;
+        TRecordingWalker walker(stream, r.Header);
+        struct TStop {};
+        try {
+            walker.Run([&](TSampleBlock b) {
+                if (SampleTimeStamp(b.get()) > target) throw TStop{};
+                samples.emplace_back(b.get(), b.get() + SampleRecordSize(b.get()));
+            });
+        } catch (const TStop&) {
+        }
+        const auto d0 = Clock::now();
+        for (const auto& b : samples) {
+            TSampleHeader h = ParseSampleHeader(b.data());
+            if (h.Length)
+                UnZipBuffer(b.data() + 28, h.Length, static_cast<int16_t>(h.Compression),
+                            image.get(), kDecodeBufferSize);
+        }
+        decodeMs.push_back(Ms(Clock::now() - d0));
+    }
+    const double seekMedian = Percentile(seekMs, 0.5), decodeMedian = Percentile(decodeMs, 0.5);
+    std::printf("seek: %d random seeks; request to picture median %.1f ms (p90 %.1f); "
+                "decoding alone median %.1f ms; ratio %.2f (goal: at most 1.5)\n",
+                count, seekMedian, Percentile(seekMs, 0.9), decodeMedian,
+                decodeMedian > 0 ? seekMedian / decodeMedian : 0.0);
+    UninitDecoder();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "timing") return Timing(argc > 2 ? std::atoi(argv[2]) : 20);
+    if (mode == "sparse") return Sparse(argc > 2 ? std::atoi(argv[2]) : 10);
+    if (mode == "seek" && argc > 2) return Seek(argv[2], argc > 3 ? std::atoi(argv[3]) : 30);
+    std::fprintf(stderr, "usage: bench_playback timing [S] | sparse [S] | seek FILE [COUNT]\n");
+    return 2;
+}
