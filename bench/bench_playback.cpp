@@ -144,31 +144,13 @@ int Seek(const std::string& path, int count) {
     TFillThread* fill = s.Core.FillThread();
     for (int i = 0; i < count; ++i) {
         const uint32_t target = std::uniform_int_distribution<uint32_t>(0, duration)(rng);
-        const auto t0 = Clock::now();
-        s.Core.SetCurrentPosition(static_cast<int32_t>(target));
-        // Done when both threads have gone quiet after a picture notice.
-        bool picture = false;
-        for (;;) {
-            TMessage m;
-            if (s.Window.Queue.WaitFor(1) && s.Window.Queue.TryGet(m)) {
-                picture = picture || m.Msg == WM_PICTURECHANGED;
-                s.Core.HandleMessage(m);
-                continue;
-            }
-            const uint64_t p = play->MessagesTaken(), f = fill->MessagesTaken();
-            if (picture && play->Idle() && fill->Idle() && play->Idle() && fill->Idle() &&
-                p == play->MessagesTaken() && f == fill->MessagesTaken())
-                break;
-        }
-        seekMs.push_back(Ms(Clock::now() - t0));
 
-        // Decoding alone: the samples from the key frame to the target, from memory.
+        // The samples from the key frame to the target, read into memory.
         TFileStream stream(path);
         TOpenedRecording r = OpenRecording(stream);
-        uint32_t key = 0, offset = 0;
+        uint32_t offset = 0;
         for (const auto& e : r.Entries)
-            if (e.TimeStamp <= target) key = e.TimeStamp, offset = e.Offset;
-        (void)key;
+            if (e.TimeStamp <= target) offset = e.Offset;
         stream.Seek(32 + offset, soBeginning);
         std::vector<std::vector<uint8_t>> samples;
         TRecordingWalker walker(stream, r.Header);
@@ -180,6 +162,25 @@ int Seek(const std::string& path, int count) {
             });
         } catch (const TStop&) {
         }
+        if (samples.empty()) continue;
+        const uint32_t shown = SampleTimeStamp(samples.back().data());
+
+        // Answered when the picture of the sample at or before the target is posted.
+        const auto t0 = Clock::now();
+        s.Core.SetCurrentPosition(static_cast<int32_t>(target));
+        for (;;) {
+            TMessage m;
+            s.Window.Queue.Get(m);
+            s.Core.HandleMessage(m);
+            if (m.Msg == WM_PICTURECHANGED && play->CurrentPosition() == shown) break;
+        }
+        seekMs.push_back(Ms(Clock::now() - t0));
+        // Let the reading thread finish its read-ahead before the next request.
+        while (!(fill->Idle() && play->Idle())) {
+            TMessage m;
+            if (s.Window.Queue.WaitFor(5) && s.Window.Queue.TryGet(m)) s.Core.HandleMessage(m);
+        }
+
         const auto d0 = Clock::now();
         for (const auto& b : samples) {
             TSampleHeader h = ParseSampleHeader(b.data());

@@ -14,7 +14,13 @@ int32_t TFramesBuffer::AddSample(TSampleBlock block) {
     std::lock_guard guard(FLock);
     Account(block.get(), +1);
     FBlocks.push_back(std::move(block));
+    if (FListener) FListener();
     return static_cast<int32_t>(FBlocks.size()) - 1;
+}
+
+void TFramesBuffer::SetListener(std::function<void()> listener) {
+    std::lock_guard guard(FLock);
+    FListener = std::move(listener);
 }
 
 void TFramesBuffer::DropBeforeKeyFrame(int32_t& index) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -40,6 +41,10 @@ public:
     // for its reset) does.
     const uint8_t* Sample(int32_t index);
 
+    // Called (under the buffer's lock) after every sample added; the play thread
+    // listens so that it wakes when data arrives instead of polling.
+    void SetListener(std::function<void()> listener);
+
     int32_t SampleCount() const { return FSampleCount.load(); }
     int32_t KeyFrameCount() const { return FKeyFrameCount.load(); }
     int32_t ByteCount() const { return FByteCount.load(); }
@@ -49,6 +54,7 @@ private:
 
     std::mutex FLock;
     std::deque<TSampleBlock> FBlocks; // guarded by FLock
+    std::function<void()> FListener;  // guarded by FLock
     // Changed under FLock, read without it.
     std::atomic<int32_t> FSampleCount{0};
     std::atomic<int32_t> FKeyFrameCount{0};

@@ -16,10 +16,22 @@ bool TKeyFramesBuffer::AddKeyFrame(const TSampleHeader& header, const uint8_t* i
     if (imageCapacity < 6) return false;
     const uint32_t size = LoadLE32(image + 2);
     if (size < 14 || size > imageCapacity) return false;
-    TEntry entry{header, std::make_unique_for_overwrite<uint8_t[]>(size)};
-    std::memcpy(entry.Image.get(), image, size);
+    TEntry entry{header, nullptr, 0};
     std::lock_guard guard(FLock);
-    while (FEntries.size() >= kCapacity) FEntries.pop_front();
+    while (FEntries.size() >= kCapacity) {
+        // Key frames of one recording are alike in size: reuse the evicted block
+        // rather than fault in a fresh one.
+        if (!entry.Image && FEntries.front().Capacity >= size) {
+            entry.Image = std::move(FEntries.front().Image);
+            entry.Capacity = FEntries.front().Capacity;
+        }
+        FEntries.pop_front();
+    }
+    if (!entry.Image) {
+        entry.Image = std::make_unique_for_overwrite<uint8_t[]>(size);
+        entry.Capacity = size;
+    }
+    std::memcpy(entry.Image.get(), image, size);
     FEntries.push_back(std::move(entry));
     return true;
 }

@@ -30,6 +30,7 @@ private:
     struct TEntry {
         TSampleHeader Header;
         std::unique_ptr<uint8_t[]> Image;
+        uint32_t Capacity = 0; // of Image, which an evicted entry hands on
     };
     std::recursive_mutex FLock;
     std::deque<TEntry> FEntries; // guarded by FLock

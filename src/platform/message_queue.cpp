@@ -65,7 +65,17 @@ uint64_t TMessageQueue::Taken() {
 
 bool TMessageQueue::WaitUntil(TClock::time_point deadline) {
     std::unique_lock guard(FLock);
-    return FCond.wait_until(guard, deadline, [this] { return !FMessages.empty(); });
+    FCond.wait_until(guard, deadline, [this] { return !FMessages.empty() || FWoken; });
+    FWoken = false;
+    return !FMessages.empty();
+}
+
+void TMessageQueue::Wake() {
+    {
+        std::lock_guard guard(FLock);
+        FWoken = true;
+    }
+    FCond.notify_all();
 }
 
 void TMessageQueue::Close() {

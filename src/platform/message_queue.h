@@ -28,6 +28,8 @@ public:
     bool Peek(TMessage& msg);
     // Removes the front message if there is one.
     bool TryGet(TMessage& msg);
+    // Ends a WaitUntil under way (or the next one) without a message.
+    void Wake();
     // Removes every waiting message numbered msg; last gets the last one removed.
     bool RemoveAll(uint32_t msg, TMessage& last);
     // Blocks until a message arrives.
@@ -50,6 +52,7 @@ private:
     std::deque<TMessage> FMessages; // guarded by FLock
     bool FClosed = false;           // guarded by FLock
     int FWaiters = 0;               // guarded by FLock
+    bool FWoken = false;            // guarded by FLock
     uint64_t FTaken = 0;            // guarded by FLock
 };
 

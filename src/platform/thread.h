@@ -22,6 +22,8 @@ public:
         return FQueue.Post(msg, wParam, lParam);
     }
     bool Quit() { return Post(WM_QUIT); }
+    // Ends a wait for a message or a deadline early, as if the deadline had come.
+    void Wake() { FQueue.Wake(); }
     // Joins the thread; safe to call more than once.
     void WaitFor();
     bool Finished() const { return FFinished.load(); }

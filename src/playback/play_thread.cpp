@@ -21,11 +21,14 @@ TPlayThread::~TPlayThread() { Destroy(); }
 void TPlayThread::Start() {
     TThread::Start();
     FCommandEvent.Wait();
+    // A play loop that ran dry wakes when the reading thread delivers.
+    FContext->Frames.SetListener([this] { Wake(); });
 }
 
 void TPlayThread::Destroy() {
     if (FDestroyed) return;
     FDestroyed = true;
+    FContext->Frames.SetListener({});
     if (!Quit()) DebugOutput("PostThreadMessage ErrorCode=1444");
     WaitFor();
 }
@@ -142,7 +145,7 @@ void TPlayThread::DrawSampleOneByOne() {
             }
             if (!held) {
                 if (FContext->FillThread) FContext->FillThread->Fill(-1);
-                WaitMessageFor(100);
+                WaitMessageFor(100); // woken early by a sample arriving
                 continue;
             }
             const uint32_t time = SampleTimeStamp(held);
