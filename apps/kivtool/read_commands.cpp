@@ -30,8 +30,11 @@ int CmdInfo(const TArgs& args) {
     TSourceSession src;
     if (int code = src.Open(args[0])) return code;
     const auto& h = src.Context().Header;
+    // Live sources have no header: only the first key frame's size is known.
+    const bool live = src.Fill()->SourceKind() == skLive || src.Fill()->SourceKind() == skMulticast;
     std::printf("width: %u\nheight: %u\nduration: %u\nheader_position: %u\nindex_entries: %d\n",
-                h.Width, h.Height, h.Duration, h.HeaderPosition, src.Context().IndexTable.Count());
+                h.Width, h.Height, live ? 0u : h.Duration, live ? 0u : h.HeaderPosition,
+                live ? 0 : src.Context().IndexTable.Count());
     return 0;
 }
 

@@ -1,7 +1,10 @@
 #include "source_session.h"
 
 #include "net/address.h"
+#include "codec/kivdecoder.h"
+#include "platform/cache_folder.h"
 #include "sources/messages.h"
+#include "sources/reading_threads.h"
 
 #include <chrono>
 #include <cstdio>
@@ -11,19 +14,30 @@ namespace kivtool {
 
 using namespace kiv;
 
-TSourceSession::TSourceSession() { FContext.Window = &FWindow; }
+TSourceSession::TSourceSession() {
+    FContext.Window = &FWindow;
+    InitDecoder(); // live sources decode their first key frame
+}
 
 TSourceSession::~TSourceSession() {
     if (FFill) FFill->Destroy();
     FContext.Frames.Clear();
+    UninitDecoder();
 }
 
 int TSourceSession::Open(const std::string& address) {
     FAddress = NormalizeAddress(address);
-    FFill = std::make_unique<TFillThread>(&FContext);
+    TReadingSource source;
+    try {
+        source = NewReadingThread(FAddress, &FContext, MakeCacheFolder());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return srCannotOpen;
+    }
+    FFill = std::move(source.Thread);
     FContext.FillThread = FFill.get();
     FFill->Start();
-    FFill->Open(FAddress);
+    FFill->Open(source.Name);
     TMessage m;
     do FWindow.Queue.Get(m);
     while (m.Msg != WM_OPENRESULT || m.LParam != FFill->Tag());

@@ -26,6 +26,7 @@ public:
     const std::string& Failure() const { return FFailure; }
 
     kiv::TPlayContext& Context() { return FContext; }
+    kiv::TFillThread* Fill() { return FFill.get(); }
     const std::string& Address() const { return FAddress; }
 
 private:

@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "playback/play_messages.h"
 #include "sources/messages.h"
+#include "sources/reading_threads.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,11 +22,6 @@ constexpr uint32_t kFirstRetryDelay = 1000;
 constexpr uint32_t kLongestRetryDelay = 30000;
 
 thread_local std::string tErrorInfo;
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 } // namespace
 
@@ -196,26 +192,14 @@ std::string TKivPlayerCore::ResolveAddress(const std::string& address) const {
 void TKivPlayerCore::BeginOpen(const std::string& address) {
     KIV_ASSERT(FStatus == vpClosed, kUnit);
     FUrl = ResolveAddress(address);
-    std::string name = FUrl;
     FView->HideThumbnails();
-    const std::string prefix = Upper(FUrl.substr(0, 4));
-    const size_t dot = FUrl.find_last_of('.');
-    const std::string ext = dot == std::string::npos ? "" : Upper(FUrl.substr(dot));
-    if (prefix == "KIVS") {
-        throw EKivError("Not Implement");
-    } else if (ext == ".SMS") {
-        if (prefix == "HTTP") {
-            name = FCacheFolder + "Corvale.sms";
-            if (!DownloadToFile(FUrl, name)) throw EKivError("Fail to download file: " + FUrl);
-        }
-        throw EKivError("Not Implement");
-    }
-    FFillThread = std::make_unique<TFillThread>(&FContext);
+    TReadingSource source = NewReadingThread(FUrl, &FContext, FCacheFolder);
+    FFillThread = std::move(source.Thread);
     FFillThread->Start();
     FContext.FillThread = FFillThread.get();
     FContext.Window = FWindow;
     SetStatus(vpOpening, true);
-    FFillThread->Open(name);
+    FFillThread->Open(source.Name);
 }
 
 void TKivPlayerCore::OpenResult(int code, intptr_t tag) {
@@ -303,7 +287,7 @@ void TKivPlayerCore::HandleMessage(const TMessage& m) {
         switch (m.Msg) {
         case WM_OPENRESULT: OpenResult(static_cast<int>(m.WParam), m.LParam); break;
         case WM_RECONNECT:
-            if (m.WParam != 1) break;
+            if (m.WParam != 1 || !FFillThread || FFillThread->Tag() != m.LParam) break;
             Close();
             DebugLog(" Disconected, try connect again!");
             if (Open(FUrl) != S_OK) FView->ShowError(GetErrorInfo());

@@ -19,7 +19,7 @@ constexpr uint32_t WM_REPAINT = 0x409;
 // To the control's window.
 constexpr uint32_t WM_EXITFULLSCREEN = WM_USER + 5;
 constexpr uint32_t WM_PICTURECHANGED = WM_USER + 6;
-constexpr uint32_t WM_RECONNECT = WM_USER + 7;
+// WM_RECONNECT (WM_USER + 7) comes from the live reading threads.
 constexpr uint32_t WM_ENTERFULLSCREEN = WM_USER + 8;
 constexpr uint32_t WM_SAMPLENOTICE = WM_USER + 9;
 constexpr uint32_t WM_REFRESHPICTURE = WM_USER + 10;

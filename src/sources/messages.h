@@ -17,6 +17,8 @@ constexpr uint32_t WM_DRAWTO = WM_USER + 6;
 
 // To the control's window: wParam the result code, lParam the reading thread's tag.
 constexpr uint32_t WM_OPENRESULT = WM_USER + 11;
+// To the control's window: wParam 1, the live stream broke; lParam the thread's tag.
+constexpr uint32_t WM_RECONNECT = WM_USER + 7;
 
 // Source kinds.
 enum TSourceKind : uint8_t { skNone = 0, skLocalFile = 1, skHttp = 2, skLive = 3, skMulticast = 4 };

@@ -1,0 +1,187 @@
+#include "sources/kiv_stream.h"
+
+#include "codec/kivdecoder.h"
+#include "net/address.h"
+#include "platform/debug_log.h"
+#include "platform/error.h"
+#include "platform/tick.h"
+
+#include <cstdlib>
+#include <strings.h>
+
+namespace kiv {
+namespace {
+
+constexpr const char* kUnit = "KivPlayer/UnitFillThread";
+
+// The reply is accepted unless its "Permission" line says exactly "False".
+bool Refused(const std::string& reply) {
+    size_t pos = 0;
+    while (pos < reply.size()) {
+        size_t end = reply.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = reply.size();
+        std::string line = reply.substr(pos, end - pos);
+        size_t eq = line.find('=');
+        if (eq != std::string::npos && eq == 10 && strncasecmp(line.c_str(), "Permission", 10) == 0)
+            return line.substr(eq + 1) == "False";
+        pos = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+TKivStream::TKivStream(TPlayContext* context) : TFillThread(context) {}
+
+TKivStream::~TKivStream() { Destroy(); }
+
+bool TKivStream::SplitAddress(const std::string& address, std::string& host, uint16_t& port,
+                              std::string& channel) {
+    if (address.size() <= 7) return false;
+    const std::string rest = address.substr(7);
+    const size_t slash = rest.find('/');
+    if (slash == std::string::npos) return false;
+    host = rest.substr(0, slash);
+    channel = rest.substr(slash + 1);
+    port = kDefaultPort;
+    // An optional ":port" after the host selects another server port.
+    if (size_t colon = host.rfind(':'); colon != std::string::npos) {
+        const std::string digits = host.substr(colon + 1);
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const long value = std::strtol(digits.c_str(), nullptr, 10);
+        if (value < 1 || value > 65535) return false;
+        port = static_cast<uint16_t>(value);
+        host.resize(colon);
+    }
+    return !host.empty() && !channel.empty();
+}
+
+int TKivStream::Connect() {
+    std::string host, channel;
+    uint16_t port = kDefaultPort;
+    if (!SplitAddress(FAddress, host, port, channel)) return srBadUrl;
+    if (!FSocket.Connect(host, port, kReplyTimeoutMs)) return srCannotConnect;
+    const std::string login = "Login\r\nChannel=" + channel;
+    if (!FSocket.SendAll(login.data(), login.size())) return srDisconnected;
+    char reply[1024];
+    if (!FSocket.WaitReadable(kReplyTimeoutMs)) return srDisconnected;
+    const int64_t n = FSocket.Receive(reply, sizeof reply);
+    if (n <= 0) return srDisconnected;
+    if (Refused(std::string(reply, static_cast<size_t>(n)))) return srRefused;
+    if (!FSocket.SendAll("Start", 5)) return srDisconnected;
+    return srOk;
+}
+
+void TKivStream::HandleOpen() {
+    KIV_ASSERT(FState == 0, kUnit);
+    FState = 1;
+    FSourceKind = skLive;
+    if (int code = Connect()) {
+        FSocket.Close();
+        FState = 0;
+        PostOpenResult(code);
+        return;
+    }
+    FStream = std::make_unique<TSocketStream>(FSocket, kReplyTimeoutMs);
+    FCutter.Clear();
+    FBufferUsed = 0;
+    // The source counts as opened once the first key frame has arrived.
+    Fill(-1);
+}
+
+void TKivStream::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
+    const TSampleHeader h = ParseSampleHeader(record.get());
+    auto& frames = FContext->Frames;
+    if (FState == 1) {
+        if (h.Kind != skKeyFrame) return;
+        if (!FScratch) FScratch = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
+        const int32_t size = UnZipBuffer(record.get() + kSampleHeaderSize, h.Length,
+                                         static_cast<int16_t>(h.Compression), FScratch.get(),
+                                         kDecodeBufferSize);
+        if (size < 26) throw EKivError("the first key frame does not decode");
+        const int32_t height = static_cast<int32_t>(LoadLE32(FScratch.get() + 22));
+        FContext->Header.Width = LoadLE16(FScratch.get() + 18);
+        FContext->Header.Height = static_cast<uint16_t>(height < 0 ? -height : height);
+        FScratch.reset(); // only the first key frame needs it
+        frames.AddSample(std::move(record));
+        FContext->IndexTable.AddEntry({h.TimeStamp, 0});
+        FState = 2;
+        PostOpenResult(srOk);
+        return;
+    }
+    const int32_t index = frames.AddSample(std::move(record));
+    if (target >= 0 && !found && static_cast<int32_t>(h.TimeStamp) >= target) {
+        PostDrawTo(index);
+        found = true;
+    }
+    if (h.Kind == skKeyFrame) FContext->IndexTable.AddEntry({h.TimeStamp, 0});
+}
+
+void TKivStream::HandleRead(int32_t target) {
+    FReading = true;
+    bool found = false;
+    std::string failure;
+    FStartTick = GetTickMs();
+    FTotalBytes = 0;
+    try {
+        while (FStream && !Interrupted()) {
+            if (FState == 3) {
+                if (!FSocket.SendAll("Start", 5)) throw EKivError("网络故障");
+                FState = 2;
+            }
+            if (!FSocket.WaitReadable(100)) {
+                WaitMessageFor(10);
+                continue;
+            }
+            if (FCutter.Room() == 0) throw EKivError("damaged record");
+            const int32_t got = FStream->Read(FCutter.Tail(), static_cast<int32_t>(FCutter.Room()));
+            if (got <= 0) throw EKivError("网络连接被断开");
+            FTotalBytes += got;
+            FLastTick = GetTickMs();
+            if (FLastTick - FStartTick >= 1000)
+                FBitRate = static_cast<int32_t>(static_cast<uint64_t>(FTotalBytes) * 8 /
+                                                (FLastTick - FStartTick));
+            FCutter.Commit(static_cast<uint32_t>(got));
+            TSampleBlock record;
+            for (;;) {
+                auto cut = FCutter.Next(record);
+                if (cut == TRecordCutter::TCut::NeedMore) break;
+                if (cut == TRecordCutter::TCut::Damaged)
+                    throw EKivError("damaged record of " + std::to_string(FCutter.FrontSize()) +
+                                    " bytes");
+                TakeRecord(std::move(record), target, found);
+            }
+            FBufferUsed = FCutter.Used();
+        }
+    } catch (const std::exception& e) {
+        FSocket.Close();
+        FStream.reset();
+        failure = std::string("TKivStream.HandleRead: ") + e.what();
+    }
+    FReading = false;
+    if (!failure.empty()) {
+        DebugLog(failure);
+        FState = 0;
+        if (FContext->Window) FContext->Window->Post(WM_RECONNECT, 1, Tag());
+    }
+}
+
+void TKivStream::HandleSeek(int32_t target) { Fill(target); }
+
+void TKivStream::HandleReset() {
+    auto& frames = FContext->Frames;
+    int32_t last = frames.Count() - 1;
+    if (last > 0) frames.DropBeforeKeyFrame(last);
+    FEvent.Signal();
+}
+
+void TKivStream::HandleStop() {
+    const bool sent = FSocket.IsOpen() && FSocket.SendAll("Stop", 4);
+    FState = 3;
+    FEvent.Signal();
+    if (!sent && FSocket.IsOpen()) throw EKivError("网络故障");
+}
+
+} // namespace kiv
