@@ -63,6 +63,10 @@ void TInternetStream::Connect() {
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    // The platform client followed redirects, asking the new place for the same range.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     FClosed = false;
 }
 
@@ -123,6 +127,7 @@ int32_t TInternetStream::Request(uint8_t* buffer, int32_t count) {
     CURLcode rc = curl_easy_perform(h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    FLastStatus = status;
     const bool full = FGot == FWanted;
     if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && full)) {
         if (status == 0)

@@ -33,6 +33,8 @@ public:
     int Port() const { return FPort; }
     const std::string& ObjectName() const { return FObjectName; }
     bool Secure() const { return FSecure; }
+    // The status of the last answer (0 when none came).
+    long LastStatus() const { return FLastStatus; }
     // Requests sent so far, for statistics and benchmarks.
     uint64_t Requests() const { return FRequests; }
 
@@ -54,6 +56,7 @@ private:
     std::atomic<bool> FClosed{false};
     const std::atomic<bool>* FAbortFlag = nullptr;
     uint64_t FRequests = 0;       // owner thread
+    long FLastStatus = 0;         // owner thread
 
     // The read under way (owner thread).
     uint8_t* FTarget = nullptr;

@@ -60,12 +60,21 @@ void TFillThread::Fill(int32_t target) {
 
 void TFillThread::Seek(int32_t target) { Post(WM_SEEK, target, 0); }
 
-void TFillThread::Reset() {
-    if (Post(WM_RESET, 0, 0)) FEvent.Wait();
-}
+void TFillThread::Reset() { PostAndWait(WM_RESET, -1); }
 
-void TFillThread::Stop() {
-    if (Post(WM_STOP, 0, 0)) FEvent.Wait(3000);
+void TFillThread::Stop() { PostAndWait(WM_STOP, 3000); }
+
+void TFillThread::PostAndWait(uint32_t msg, int64_t timeoutMs) {
+    std::unique_lock guard(FPassLock);
+    // Numbered under the lock so that the numbers follow the queue's order.
+    const uint64_t ticket = FWaitsPosted + 1;
+    if (!Post(msg, static_cast<intptr_t>(ticket), 0)) return;
+    FWaitsPosted = ticket;
+    auto done = [&] { return FWaitsHandled >= ticket; };
+    if (timeoutMs < 0)
+        FPassDone.wait(guard, done);
+    else
+        FPassDone.wait_for(guard, std::chrono::milliseconds(timeoutMs), done);
 }
 
 uint64_t TFillThread::Passes() const {
@@ -95,14 +104,27 @@ void TFillThread::Execute() {
                 break;
             }
             case WM_SEEK: HandleSeek(target); break;
-            case WM_STOP: HandleStop(); break;
-            case WM_RESET: HandleReset(); break;
+            case WM_STOP:
+            case WM_RESET: {
+                if (m.Msg == WM_STOP)
+                    HandleStop();
+                else
+                    HandleReset();
+                std::lock_guard guard(FPassLock);
+                FWaitsHandled = std::max<uint64_t>(FWaitsHandled, static_cast<uint64_t>(m.WParam));
+                FPassDone.notify_all();
+                break;
+            }
             default: break;
             }
         }
     } catch (const std::exception& e) {
         DebugLog(std::string("TFillThread.Execute Error: ") + e.what());
     }
+    // Nobody will answer from now on: release whoever waits for a stop or reset.
+    std::lock_guard guard(FPassLock);
+    FWaitsHandled = UINT64_MAX;
+    FPassDone.notify_all();
 }
 
 bool TFillThread::Interrupted() {
@@ -140,6 +162,10 @@ void TFillThread::HandleOpen() {
     }
     TOpenedRecording r = OpenRecording(*FStream);
     FContext->Header = r.Header;
+    // A web server that says the recording is not there has not served a damaged
+    // one: that is a file that cannot be opened, and it is not tried again.
+    if (r.Code == srDamaged && FHttp && (FHttp->LastStatus() == 404 || FHttp->LastStatus() == 410))
+        r.Code = srCannotOpen;
     if (r.Code != 0) {
         FStream.reset();
         FHttp = nullptr;

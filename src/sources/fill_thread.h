@@ -91,11 +91,16 @@ protected:
     int32_t FTotalBytes = 0;                // reading thread
 
 private:
+    // Posts WM_STOP or WM_RESET and waits until the thread has handled that very
+    // message; a late answer to an earlier one that timed out does not count.
+    void PostAndWait(uint32_t msg, int64_t timeoutMs);
+
     const intptr_t FTag;
     bool FDestroyed = false;
     mutable std::mutex FPassLock;
     mutable std::condition_variable FPassDone;
     uint64_t FPasses = 0; // guarded by FPassLock
+    uint64_t FWaitsPosted = 0, FWaitsHandled = 0; // WM_STOP and WM_RESET; guarded by FPassLock
 };
 
 } // namespace kiv

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -67,6 +68,10 @@ void THttpServer::Serve() {
         if (fds[1].revents) return;
         int fd = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
+        // Header and body go out in separate sends: without this each answer waits
+        // for the client's delayed acknowledgement.
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ++FConnections;
         std::lock_guard guard(FLock);
         FOpen.push_back(fd);
