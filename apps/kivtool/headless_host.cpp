@@ -13,7 +13,11 @@ THeadlessHost::THeadlessHost(std::shared_ptr<TPlayClock> clock) {
     TKivPlayerCore::TOptions options;
     options.RetryFailedOpens = false; // a command reports a failure at once
     options.Clock = std::move(clock);
-    FCore = std::make_unique<TKivPlayerCore>(&FWindow, this, this, nullptr, options);
+    FCore = std::make_unique<TKivPlayerCore>(&FWindow, this, this, this, options);
+}
+
+void THeadlessHost::Start(uint32_t delayMs) {
+    FRetryAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
 }
 
 void THeadlessHost::ShowError(const std::string& text) {
@@ -37,6 +41,10 @@ bool THeadlessHost::PumpUntil(const std::function<bool()>& done, int64_t timeout
     const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
     while (!done()) {
         if (timeoutMs >= 0 && steady_clock::now() > deadline) return false;
+        if (FRetryAt && steady_clock::now() >= *FRetryAt) {
+            FRetryAt.reset();
+            FCore->RetryNow();
+        }
         TMessage m;
         // The short wait lets `done` look at thread states that post nothing.
         if (!FWindow.Queue.WaitFor(20) || !FWindow.Queue.TryGet(m)) continue;

@@ -5,7 +5,9 @@
 #include "control/kiv_player_core.h"
 #include "platform/window_target.h"
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -13,7 +15,9 @@ namespace kivtool {
 
 constexpr uint32_t WM_HOST_WAKE = kiv::WM_USER + 300; // posted by hooks to wake the pump
 
-class THeadlessHost : public kiv::IControlView, public kiv::IKivPlayerEvents {
+class THeadlessHost : public kiv::IControlView,
+                      public kiv::IKivPlayerEvents,
+                      public kiv::IRetryTimer {
 public:
     explicit THeadlessHost(std::shared_ptr<kiv::TPlayClock> clock = nullptr);
 
@@ -45,12 +49,15 @@ public:
         FFailedText = text;
     }
     void ShowError(const std::string& text) override;
+    void Start(uint32_t delayMs) override;
+    void Cancel() override { FRetryAt.reset(); }
 
 private:
     kiv::TQueueWindow FWindow;
     std::unique_ptr<kiv::TKivPlayerCore> FCore;
     int FFailedCode = 0;
     std::string FFailedText;
+    std::optional<std::chrono::steady_clock::time_point> FRetryAt; // the pump's thread
 };
 
 } // namespace kivtool

@@ -228,17 +228,20 @@ void TKivPlayerCore::OpenResult(int code, intptr_t tag) {
                        (code == srDamaged && IsNetworkAddress(FUrl));
     if (retry && FOptions.RetryFailedOpens) {
         DebugLog(" Can not open, try again!");
-        // Unlimited, but spaced out: a refused server must not become a storm.
-        FRetryDelay = FRetryDelay ? std::min(FRetryDelay * 2, kLongestRetryDelay)
-                                  : kFirstRetryDelay;
-        FRetryPending = true;
-        if (FRetryTimer)
-            FRetryTimer->Start(FRetryDelay);
-        else
-            RetryNow();
+        ScheduleRetry();
         return;
     }
     FView->ShowError(text);
+}
+
+void TKivPlayerCore::ScheduleRetry() {
+    // Unlimited, but spaced out: a refused server must not become a storm.
+    FRetryDelay = FRetryDelay ? std::min(FRetryDelay * 2, kLongestRetryDelay) : kFirstRetryDelay;
+    FRetryPending = true;
+    if (FRetryTimer)
+        FRetryTimer->Start(FRetryDelay);
+    else
+        RetryNow();
 }
 
 void TKivPlayerCore::RetryNow() {
@@ -290,7 +293,9 @@ void TKivPlayerCore::HandleMessage(const TMessage& m) {
             if (m.WParam != 1 || !FFillThread || FFillThread->Tag() != m.LParam) break;
             Close();
             DebugLog(" Disconected, try connect again!");
-            if (Open(FUrl) != S_OK) FView->ShowError(GetErrorInfo());
+            // Through the retry delay: a server that drops every connection at once
+            // must not be reconnected to in a tight loop.
+            ScheduleRetry();
             break;
         case WM_POSITIONCHANGED:
             if (FEvents) FEvents->OnPositionChanged(static_cast<int32_t>(m.WParam));

@@ -87,6 +87,7 @@ private:
     void DoScanForward();
     void SetStatus(TStatus status, bool fire);
     void CancelRetry();
+    void ScheduleRetry();
     std::string ResolveAddress(const std::string& address) const;
 
     TPlayContext FContext;
