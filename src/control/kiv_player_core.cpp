@@ -92,6 +92,7 @@ HRESULT TKivPlayerCore::Open(const std::string& address) {
                             {Play, Stop, Release, BeginOpen},
                             {Cancel, BeginOpen}}};
     CancelRetry();
+    FRetryDelay = 0; // a host's own open starts the spacing afresh
     return Run(kRow, &address);
 }
 

@@ -359,6 +359,8 @@ void TPlayThread::HandleStop() {
     }
     FCurrentPosition = 0;
     FCurrentIndex = -1;
+    // The reset cut short any seek under way: its answer will never come.
+    FRequestedKeyTime = -1;
 }
 
 } // namespace kiv

@@ -1,0 +1,110 @@
+// What playback and control tests watch: the window messages the threads post, with a gate
+// that can hold the posting thread, and the debugger output.
+#pragma once
+
+#include "platform/debug_log.h"
+#include "platform/event.h"
+#include "platform/window_target.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kiv::test {
+
+constexpr int64_t kGenerous = 20000; // ms; only a failing test waits this long
+
+// A window whose messages the test reads in order. Armed with a message number, it holds
+// the next thread that posts that message until Release is signalled.
+class TWindowLog : public TWindowTarget {
+public:
+    bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        uint32_t armed = msg;
+        if (!FOpen && FGate.compare_exchange_strong(armed, 0)) {
+            Reached.Signal();
+            Release.Wait();
+        }
+        return Queue.Post(msg, wParam, lParam);
+    }
+
+    void Arm(uint32_t msg) { FGate = msg; }
+    // Never holds again, and lets a held thread go (for tear-down).
+    void OpenGate() {
+        FOpen = true;
+        Release.Signal();
+    }
+
+    // The next message of any kind; false at the time-out.
+    bool Take(TMessage& m, int64_t timeoutMs = kGenerous) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!Queue.TryGet(m))
+            if (!Queue.WaitUntil(deadline)) return false;
+        return true;
+    }
+    // Skips to the next message numbered msg; the others are counted in Skipped.
+    bool TakeNext(uint32_t msg, TMessage& m, int64_t timeoutMs = kGenerous) {
+        while (Take(m, timeoutMs)) {
+            if (m.Msg == msg) return true;
+            Skipped.push_back(m);
+        }
+        return false;
+    }
+
+    TMessageQueue Queue;
+    TEvent Reached, Release;
+    std::vector<TMessage> Skipped;
+
+private:
+    std::atomic<uint32_t> FGate{0};
+    std::atomic<bool> FOpen{false};
+};
+
+// Collects the debugger output while it exists.
+class TLogCapture {
+public:
+    TLogCapture() {
+        FPrevious = SetDebugSink([this](std::string_view line) {
+            std::lock_guard guard(FLock);
+            FLines.emplace_back(line);
+            FChanged.notify_all();
+        });
+    }
+    ~TLogCapture() { SetDebugSink(std::move(FPrevious)); }
+    TLogCapture(const TLogCapture&) = delete;
+    TLogCapture& operator=(const TLogCapture&) = delete;
+
+    // Waits until `count` lines contain text.
+    bool WaitFor(const std::string& text, int count = 1, int64_t timeoutMs = kGenerous) {
+        std::unique_lock guard(FLock);
+        return FChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return CountLocked(text) >= count; });
+    }
+    // Lines containing text.
+    int Count(const std::string& text) {
+        std::lock_guard guard(FLock);
+        return CountLocked(text);
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard guard(FLock);
+        return FLines;
+    }
+
+private:
+    int CountLocked(const std::string& text) const {
+        int n = 0;
+        for (const auto& l : FLines)
+            n += l.find(text) != std::string::npos;
+        return n;
+    }
+
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    std::vector<std::string> FLines; // guarded by FLock
+    TDebugSink FPrevious;
+};
+
+} // namespace kiv::test
