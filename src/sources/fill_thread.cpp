@@ -278,9 +278,9 @@ void TFillThread::HandleReset() {
     FDamaged = false;
     FExhausted = false;
     FContext->Frames.Clear();
-    FEvent.Signal();
 }
 
-void TFillThread::HandleStop() { FEvent.Signal(); }
+// A file needs nothing more; the waiting caller is released by Execute.
+void TFillThread::HandleStop() {}
 
 } // namespace kiv

@@ -74,7 +74,7 @@ protected:
     void PostDrawTo(int32_t index);
 
     TPlayContext* FContext;               // not owned
-    TEvent FEvent;                        // queue ready, end of WM_RESET and WM_STOP
+    TEvent FEvent;                        // the queue takes messages
     std::string FAddress;                 // set before WM_OPEN is posted
     std::unique_ptr<TByteStream> FStream; // reading thread
     TInternetStream* FHttp = nullptr;     // FStream when it is HTTP; reading thread

@@ -174,13 +174,12 @@ void TKivStream::HandleReset() {
     auto& frames = FContext->Frames;
     int32_t last = frames.Count() - 1;
     if (last > 0) frames.DropBeforeKeyFrame(last);
-    FEvent.Signal();
 }
 
 void TKivStream::HandleStop() {
     const bool sent = FSocket.IsOpen() && FSocket.SendAll("Stop", 4);
     FState = 3;
-    FEvent.Signal();
+    // The waiting caller is released even when this ends the thread.
     if (!sent && FSocket.IsOpen()) throw EKivError("网络故障");
 }
 

@@ -3,6 +3,7 @@
 #include "net/address.h"
 #include "platform/error.h"
 #include "sources/kiv_stream.h"
+#include "sources/multicast_stream.h"
 
 #include <cctype>
 
@@ -30,7 +31,7 @@ TReadingSource NewReadingThread(const std::string& address, TPlayContext* contex
             if (!DownloadToFile(address, source.Name))
                 throw EKivError("Fail to download file: " + address);
         }
-        throw EKivError("Not Implement");
+        source.Thread = std::make_unique<TKivMulticastStream>(context);
     } else {
         source.Thread = std::make_unique<TFillThread>(context);
     }
