@@ -2,6 +2,7 @@
 #include "platform/debug_log.h"
 #include "platform/error.h"
 #include "support/http_server.h"
+#include "support/log_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,29 +16,9 @@ using namespace kiv;
 using kiv::test::THttpRequest;
 using kiv::test::THttpResponse;
 using kiv::test::THttpServer;
+using kiv::test::TLogCapture;
 
 namespace {
-
-// Collects the debug log while alive.
-class TLogCapture {
-public:
-    TLogCapture() {
-        FOld = SetDebugSink([this](std::string_view line) {
-            std::lock_guard guard(FLock);
-            FLines.emplace_back(line);
-        });
-    }
-    ~TLogCapture() { SetDebugSink(FOld); }
-    std::vector<std::string> Lines() {
-        std::lock_guard guard(FLock);
-        return FLines;
-    }
-
-private:
-    std::mutex FLock;
-    std::vector<std::string> FLines;
-    TDebugSink FOld;
-};
 
 std::string Pattern(size_t size) {
     std::string s(size, '\0');

@@ -8,6 +8,7 @@
 #include "sources/fill_thread.h"
 #include "sources/messages.h"
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/samples.h"
 #include "synth/recording_writer.h"
 
@@ -28,31 +29,6 @@ using TBytes = std::vector<uint8_t>;
 
 // Generous: only a broken reading thread makes a test wait this long.
 constexpr int64_t kWaitMs = 20000;
-
-class TLogCapture {
-public:
-    TLogCapture() {
-        FOld = SetDebugSink([this](std::string_view line) {
-            std::lock_guard guard(FLock);
-            FLines.emplace_back(line);
-        });
-    }
-    ~TLogCapture() { SetDebugSink(FOld); }
-    std::vector<std::string> Lines() {
-        std::lock_guard guard(FLock);
-        return FLines;
-    }
-    bool Has(const std::string& prefix) {
-        std::lock_guard guard(FLock);
-        return std::any_of(FLines.begin(), FLines.end(),
-                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
-    }
-
-private:
-    std::mutex FLock;
-    std::vector<std::string> FLines;
-    TDebugSink FOld;
-};
 
 // The whole records of a recording's sample area, as a correct reader delivers them.
 inline std::vector<TBytes> RecordsOf(const TBytes& file) {

@@ -5,6 +5,7 @@
 #include "platform/debug_log.h"
 #include "platform/event.h"
 #include "platform/window_target.h"
+#include "support/log_capture.h"
 
 #include <atomic>
 #include <chrono>
@@ -61,50 +62,6 @@ public:
 private:
     std::atomic<uint32_t> FGate{0};
     std::atomic<bool> FOpen{false};
-};
-
-// Collects the debugger output while it exists.
-class TLogCapture {
-public:
-    TLogCapture() {
-        FPrevious = SetDebugSink([this](std::string_view line) {
-            std::lock_guard guard(FLock);
-            FLines.emplace_back(line);
-            FChanged.notify_all();
-        });
-    }
-    ~TLogCapture() { SetDebugSink(std::move(FPrevious)); }
-    TLogCapture(const TLogCapture&) = delete;
-    TLogCapture& operator=(const TLogCapture&) = delete;
-
-    // Waits until `count` lines contain text.
-    bool WaitFor(const std::string& text, int count = 1, int64_t timeoutMs = kGenerous) {
-        std::unique_lock guard(FLock);
-        return FChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                 [&] { return CountLocked(text) >= count; });
-    }
-    // Lines containing text.
-    int Count(const std::string& text) {
-        std::lock_guard guard(FLock);
-        return CountLocked(text);
-    }
-    std::vector<std::string> Lines() {
-        std::lock_guard guard(FLock);
-        return FLines;
-    }
-
-private:
-    int CountLocked(const std::string& text) const {
-        int n = 0;
-        for (const auto& l : FLines)
-            n += l.find(text) != std::string::npos;
-        return n;
-    }
-
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    std::vector<std::string> FLines; // guarded by FLock
-    TDebugSink FPrevious;
 };
 
 } // namespace kiv::test
