@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
     core.Close();
     std::sort(latency.begin(), latency.end());
     auto at = [&](double p) {
-        return latency.empty() ? 0.0
-                               : latency[std::min(latency.size() - 1,
-                                                  static_cast<size_t>(p * latency.size()))];
+        return latency.empty()
+                   ? 0.0
+                   : latency[std::min(latency.size() - 1, static_cast<size_t>(p * latency.size()))];
     };
     std::printf("live: %zu samples at %ux%u; send to picture median %.1f ms, p99 %.1f ms\n",
                 latency.size(), o.Width, o.Height, at(0.5), at(0.99));

@@ -7,8 +7,8 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kivtool {

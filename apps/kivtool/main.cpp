@@ -24,7 +24,8 @@ constexpr TCommand kCommands[] = {
 
 int Usage() {
     std::fprintf(stderr, "usage: kivtool COMMAND ...\n");
-    for (const auto& c : kCommands) std::fprintf(stderr, "  kivtool %s\n", c.Usage);
+    for (const auto& c : kCommands)
+        std::fprintf(stderr, "  kivtool %s\n", c.Usage);
     std::fprintf(stderr, "  kivtool synth OUT [--seconds N] [--width W] [--height H]\n");
     return kivtool::kUsageExit;
 }

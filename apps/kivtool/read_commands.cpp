@@ -3,9 +3,9 @@
 
 #include "codec/kivdecoder.h"
 #include "format/kiv_format.h"
-#include "source_session.h"
 #include "net/address.h"
 #include "platform/error.h"
+#include "source_session.h"
 #include "sources/fill_thread.h"
 
 #include <cstdio>
@@ -86,9 +86,9 @@ int CmdVerify(const TArgs& args) {
             problem(index, s.TimeStamp, "unknown kind " + std::to_string(s.Kind));
         if (s.Length == 0) return;
         try {
-            int32_t n = UnZipBuffer(block + kSampleHeaderSize, s.Length,
-                                    static_cast<int16_t>(s.Compression), image.get(),
-                                    kDecodeBufferSize);
+            int32_t n =
+                UnZipBuffer(block + kSampleHeaderSize, s.Length,
+                            static_cast<int16_t>(s.Compression), image.get(), kDecodeBufferSize);
             uint32_t size = LoadLE32(image.get() + 2);
             if (n < 0)
                 problem(index, s.TimeStamp, "LZO1X data damaged");

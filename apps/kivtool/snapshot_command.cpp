@@ -44,9 +44,8 @@ int CmdSnapshot(const TArgs& args) {
     THeadlessHost* hostRef = nullptr;
     if (play) {
         // Holds before the first sample past MS and wakes the pump.
-        clock = std::make_shared<TVirtualClock>(ms, [&hostRef] {
-            hostRef->Window().Post(WM_HOST_WAKE, 0, 0);
-        });
+        clock = std::make_shared<TVirtualClock>(
+            ms, [&hostRef] { hostRef->Window().Post(WM_HOST_WAKE, 0, 0); });
     }
     THeadlessHost host(clock);
     hostRef = &host;

@@ -1,7 +1,7 @@
 #include "source_session.h"
 
-#include "net/address.h"
 #include "codec/kivdecoder.h"
+#include "net/address.h"
 #include "platform/cache_folder.h"
 #include "sources/messages.h"
 #include "sources/reading_threads.h"
@@ -39,11 +39,11 @@ int TSourceSession::Open(const std::string& address) {
     FFill->Start();
     FFill->Open(source.Name);
     TMessage m;
-    do FWindow.Queue.Get(m);
+    do
+        FWindow.Queue.Get(m);
     while (m.Msg != WM_OPENRESULT || m.LParam != FFill->Tag());
     const int code = static_cast<int>(m.WParam);
-    if (code != srOk)
-        std::fprintf(stderr, "%s\n", SourceFailureMessage(code, FAddress).c_str());
+    if (code != srOk) std::fprintf(stderr, "%s\n", SourceFailureMessage(code, FAddress).c_str());
     return code;
 }
 
@@ -61,7 +61,8 @@ bool TSourceSession::ReadAll(const std::function<void(const uint8_t* record)>& c
         FFill->Fill(-1);
         FFill->WaitPass(seen, 120000);
         const int32_t count = frames.Count();
-        for (int32_t i = held; i < count; ++i) consume(frames.Sample(i));
+        for (int32_t i = held; i < count; ++i)
+            consume(frames.Sample(i));
         const bool progress = count > held;
         delivered += static_cast<uint64_t>(count - held);
         held = count;
@@ -74,8 +75,8 @@ bool TSourceSession::ReadAll(const std::function<void(const uint8_t* record)>& c
             lastProgress = steady_clock::now();
             backoff = milliseconds(50);
         } else if (steady_clock::now() - lastProgress > kGiveUp) {
-            FFailure = "the source stopped delivering after " + std::to_string(delivered) +
-                       " records";
+            FFailure =
+                "the source stopped delivering after " + std::to_string(delivered) + " records";
             return false;
         } else {
             std::this_thread::sleep_for(backoff);

@@ -26,7 +26,8 @@ void TFramesBuffer::SetListener(std::function<void()> listener) {
 void TFramesBuffer::DropBeforeKeyFrame(int32_t& index) {
     std::lock_guard guard(FLock);
     int32_t k = std::min<int32_t>(index, static_cast<int32_t>(FBlocks.size()) - 1);
-    while (k > 0 && SampleKind(FBlocks[k].get()) != skKeyFrame) --k;
+    while (k > 0 && SampleKind(FBlocks[k].get()) != skKeyFrame)
+        --k;
     if (k <= 0) return;
     for (int32_t i = 0; i < k; ++i) {
         Account(FBlocks.front().get(), -1);

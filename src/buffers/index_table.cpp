@@ -5,7 +5,8 @@ namespace kiv {
 void TIndexTable::AddEntry(const TIndexEntry& entry) {
     std::lock_guard guard(FLock);
     if (!FEntries.empty() && FEntries.back().TimeStamp == entry.TimeStamp) return;
-    while (FEntries.size() > kMaxIndexEntries - 1) FEntries.pop_front();
+    while (FEntries.size() > kMaxIndexEntries - 1)
+        FEntries.pop_front();
     FEntries.push_back(entry);
 }
 

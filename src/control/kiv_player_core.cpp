@@ -25,16 +25,20 @@ thread_local std::string tErrorInfo;
 
 } // namespace
 
-void SetErrorInfo(std::string text) { tErrorInfo = std::move(text); }
-const std::string& GetErrorInfo() { return tErrorInfo; }
+void SetErrorInfo(std::string text) {
+    tErrorInfo = std::move(text);
+}
+const std::string& GetErrorInfo() {
+    return tErrorInfo;
+}
 
 // What a member does in each state, in TStatus order.
 struct TKivPlayerCore::TRow {
     std::vector<TStep> Steps[8];
 };
 
-TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events,
-                               IControlView* view, IRetryTimer* retryTimer, TOptions options)
+TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view,
+                               IRetryTimer* retryTimer, TOptions options)
     : FWindow(window), FEvents(events), FView(view ? view : &FNoView), FRetryTimer(retryTimer),
       FOptions(std::move(options)) {
     if (!FOptions.Clock) FOptions.Clock = std::make_shared<TRealClock>();
@@ -57,7 +61,8 @@ void TKivPlayerCore::SetStatus(TStatus status, bool fire) {
 
 HRESULT TKivPlayerCore::Run(const TRow& row, const std::string* address) {
     try {
-        for (TStep step : row.Steps[FStatus]) Do(step, address);
+        for (TStep step : row.Steps[FStatus])
+            Do(step, address);
         return S_OK;
     } catch (const std::exception& e) {
         SetErrorInfo(e.what());
@@ -67,14 +72,29 @@ HRESULT TKivPlayerCore::Run(const TRow& row, const std::string* address) {
 
 void TKivPlayerCore::Do(TStep step, const std::string* address) {
     switch (step) {
-    case TStep::Play: DoPlay(); break;
-    case TStep::Pause: DoPause(); break;
-    case TStep::Stop: DoStop(); break;
-    case TStep::Scan: DoScanForward(); break;
-    case TStep::Reverse: throw EKivError("Not Implement");
-    case TStep::Release: ReleaseSource(); break;
-    case TStep::Cancel: CancelOpen(); break;
-    case TStep::BeginOpen: BeginOpen(*address); break;
+    case TStep::Play:
+        DoPlay();
+        break;
+    case TStep::Pause:
+        DoPause();
+        break;
+    case TStep::Stop:
+        DoStop();
+        break;
+    case TStep::Scan:
+        DoScanForward();
+        break;
+    case TStep::Reverse:
+        throw EKivError("Not Implement");
+    case TStep::Release:
+        ReleaseSource();
+        break;
+    case TStep::Cancel:
+        CancelOpen();
+        break;
+    case TStep::BeginOpen:
+        BeginOpen(*address);
+        break;
     }
 }
 
@@ -208,8 +228,8 @@ void TKivPlayerCore::OpenResult(int code, intptr_t tag) {
     if (FStatus != vpOpening || !FFillThread || FFillThread->Tag() != tag) return;
     if (code == srOk) {
         FRetryDelay = 0;
-        FPlayThread = std::make_unique<TPlayThread>(&FContext, FOptions.Clock,
-                                                    FCacheFolder + "dump.txt");
+        FPlayThread =
+            std::make_unique<TPlayThread>(&FContext, FOptions.Clock, FCacheFolder + "dump.txt");
         FPlayThread->Start();
         FContext.PlayThread = FPlayThread.get();
         FView->ApplyDisplayMode(FPlayThread.get());
@@ -289,7 +309,9 @@ void TKivPlayerCore::CancelOpen() {
 void TKivPlayerCore::HandleMessage(const TMessage& m) {
     try {
         switch (m.Msg) {
-        case WM_OPENRESULT: OpenResult(static_cast<int>(m.WParam), m.LParam); break;
+        case WM_OPENRESULT:
+            OpenResult(static_cast<int>(m.WParam), m.LParam);
+            break;
         case WM_RECONNECT:
             if (m.WParam != 1 || !FFillThread || FFillThread->Tag() != m.LParam) break;
             Close();
@@ -301,9 +323,14 @@ void TKivPlayerCore::HandleMessage(const TMessage& m) {
         case WM_POSITIONCHANGED:
             if (FEvents) FEvents->OnPositionChanged(static_cast<int32_t>(m.WParam));
             break;
-        case WM_PICTURECHANGED: FView->PictureChanged(UnpackRect(m.WParam, m.LParam)); break;
-        case WM_SAMPLENOTICE: FView->SampleNotice(); break;
-        default: break;
+        case WM_PICTURECHANGED:
+            FView->PictureChanged(UnpackRect(m.WParam, m.LParam));
+            break;
+        case WM_SAMPLENOTICE:
+            FView->SampleNotice();
+            break;
+        default:
+            break;
         }
     } catch (const std::exception& e) {
         FView->ShowError(e.what());

@@ -52,7 +52,9 @@ void StoreSampleHeader(const TSampleHeader& h, uint8_t* p) {
     std::memcpy(p + 20, h.Reserved, 8);
 }
 
-TIndexEntry ParseIndexEntry(const uint8_t* p) { return {LoadLE32(p), LoadLE32(p + 4)}; }
+TIndexEntry ParseIndexEntry(const uint8_t* p) {
+    return {LoadLE32(p), LoadLE32(p + 4)};
+}
 
 void StoreIndexEntry(const TIndexEntry& e, uint8_t* p) {
     StoreLE32(p, e.TimeStamp);

@@ -12,7 +12,7 @@ namespace kiv {
 
 #pragma pack(push, 1)
 struct TKivFileHeader {
-    uint8_t Magic[2];        // 'K', 'Q'
+    uint8_t Magic[2]; // 'K', 'Q'
     uint8_t Reserved1[2];
     uint16_t Width;
     uint16_t Height;
@@ -82,9 +82,15 @@ TIndexEntry ParseIndexEntry(const uint8_t* p);
 void StoreIndexEntry(const TIndexEntry& e, uint8_t* p);
 
 // Field reads straight from a sample block.
-inline uint32_t SampleTimeStamp(const uint8_t* s) { return LoadLE32(s + 0); }
-inline int16_t SampleKind(const uint8_t* s) { return static_cast<int16_t>(LoadLE16(s + 8)); }
-inline uint32_t SampleLength(const uint8_t* s) { return LoadLE32(s + 12); }
+inline uint32_t SampleTimeStamp(const uint8_t* s) {
+    return LoadLE32(s + 0);
+}
+inline int16_t SampleKind(const uint8_t* s) {
+    return static_cast<int16_t>(LoadLE16(s + 8));
+}
+inline uint32_t SampleLength(const uint8_t* s) {
+    return LoadLE32(s + 12);
+}
 // Header and payload together, computed in 64 bits so a Length near 2^32 cannot wrap.
 inline uint64_t SampleRecordSize(const uint8_t* s) {
     return static_cast<uint64_t>(SampleLength(s)) + kSampleHeaderSize;

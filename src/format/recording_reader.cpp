@@ -82,8 +82,8 @@ bool TRecordingWalker::Run(const TSink& sink) {
         auto ask = static_cast<int32_t>(std::min<int64_t>({kChunk, FCutter.Room(), end - pos}));
         int32_t n = FStream.Read(FCutter.Tail(), ask);
         if (n <= 0) {
-            FFailure = "the stream ended at byte " + std::to_string(pos) + " of " +
-                       std::to_string(end);
+            FFailure =
+                "the stream ended at byte " + std::to_string(pos) + " of " + std::to_string(end);
             return false;
         }
         FCutter.Commit(static_cast<uint32_t>(n));

@@ -46,8 +46,8 @@ std::string NormalizeAddress(std::string_view address) {
     if (!StartsWithNoCase(s, "FILE://")) return s;
     if (StartsWithNoCase(s, "FILE:///")) {
         std::string rest = s.substr(8);
-        bool drive = rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) &&
-                     rest[1] == ':';
+        bool drive =
+            rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':';
         // A POSIX path keeps its leading slash and its separators.
         if (!drive) return "/" + rest;
         s = rest;

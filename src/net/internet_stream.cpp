@@ -73,13 +73,12 @@ void TInternetStream::Connect() {
 size_t TInternetStream::OnHeader(char* data, size_t one, size_t count, void* self) {
     auto* s = static_cast<TInternetStream*>(self);
     size_t size = one * count;
-    if (size > 14 && strncasecmp(data, "Content-Range:", 14) == 0)
-    {
+    if (size > 14 && strncasecmp(data, "Content-Range:", 14) == 0) {
         s->FContentRange.assign(data + 14, size - 14);
-        while (!s->FContentRange.empty() && std::isspace(static_cast<unsigned char>(s->FContentRange.back())))
+        while (!s->FContentRange.empty() &&
+               std::isspace(static_cast<unsigned char>(s->FContentRange.back())))
             s->FContentRange.pop_back();
-    }
-    else if (size > 5 && std::strncmp(data, "HTTP/", 5) == 0)
+    } else if (size > 5 && std::strncmp(data, "HTTP/", 5) == 0)
         s->FContentRange.clear(); // a new response (after a redirect or 100)
     return size;
 }
@@ -116,8 +115,7 @@ int32_t TInternetStream::Read(void* buffer, int32_t count) {
 int32_t TInternetStream::Request(uint8_t* buffer, int32_t count) {
     CURL* h = FHandle.get();
     char range[64];
-    std::snprintf(range, sizeof range, "%" PRId64 "-%" PRId64, FPosition,
-                  FPosition + count - 1);
+    std::snprintf(range, sizeof range, "%" PRId64 "-%" PRId64, FPosition, FPosition + count - 1);
     curl_easy_setopt(h, CURLOPT_RANGE, range);
     FTarget = buffer;
     FWanted = count;
@@ -157,13 +155,17 @@ int64_t TInternetStream::Seek(int64_t offset, TSeekOrigin origin) {
     return FPosition;
 }
 
-void TInternetStream::Write(const void*, int32_t) { throw EKivError("Not Implement"); }
+void TInternetStream::Write(const void*, int32_t) {
+    throw EKivError("Not Implement");
+}
 
 void TInternetStream::Close() {
     FClosed = true;
     FHandle.reset();
 }
 
-void TInternetStream::Abort() { FClosed = true; }
+void TInternetStream::Abort() {
+    FClosed = true;
+}
 
 } // namespace kiv

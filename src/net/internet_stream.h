@@ -51,12 +51,12 @@ private:
     int FPort = 80;
     bool FSecure = false;
     std::string FUrl;
-    int64_t FPosition = 0;        // owner thread
-    TCurlHandle FHandle;          // owner thread; kept between reads for the connection
+    int64_t FPosition = 0; // owner thread
+    TCurlHandle FHandle;   // owner thread; kept between reads for the connection
     std::atomic<bool> FClosed{false};
     const std::atomic<bool>* FAbortFlag = nullptr;
-    uint64_t FRequests = 0;       // owner thread
-    long FLastStatus = 0;         // owner thread
+    uint64_t FRequests = 0; // owner thread
+    long FLastStatus = 0;   // owner thread
 
     // The read under way (owner thread).
     uint8_t* FTarget = nullptr;

@@ -72,8 +72,9 @@ int32_t TMemoryStream::Read(void* buffer, int32_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPos
-                                                                  : static_cast<int64_t>(FBytes.size());
+    int64_t base = origin == soBeginning ? 0
+                   : origin == soCurrent ? FPos
+                                         : static_cast<int64_t>(FBytes.size());
     FPos = std::max<int64_t>(0, base + offset);
     return FPos;
 }

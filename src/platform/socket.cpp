@@ -79,14 +79,16 @@ bool TSocket::WaitReadable(int timeoutMs) {
     if (FFd < 0) return false;
     pollfd p{FFd, POLLIN, 0};
     int rc;
-    do rc = ::poll(&p, 1, timeoutMs);
+    do
+        rc = ::poll(&p, 1, timeoutMs);
     while (rc < 0 && errno == EINTR);
     return rc == 1;
 }
 
 int64_t TSocket::Receive(void* buffer, size_t size) {
     ssize_t n;
-    do n = ::recv(FFd, buffer, size, 0);
+    do
+        n = ::recv(FFd, buffer, size, 0);
     while (n < 0 && errno == EINTR);
     return n;
 }

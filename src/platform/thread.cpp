@@ -12,7 +12,9 @@ TThread::~TThread() {
     }
 }
 
-void TThread::Start() { FThread = std::thread([this] { Run(); }); }
+void TThread::Start() {
+    FThread = std::thread([this] { Run(); });
+}
 
 void TThread::Run() {
     FThreadId = static_cast<int>(gettid());

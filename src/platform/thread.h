@@ -52,7 +52,7 @@ private:
     void Run();
 
     TMessageQueue FQueue;
-    std::thread FThread;            // owned by the creating thread
+    std::thread FThread; // owned by the creating thread
     std::atomic<bool> FFinished{false};
     std::atomic<int> FThreadId{0};
 };

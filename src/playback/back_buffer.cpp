@@ -44,9 +44,14 @@ void TBackBuffer::Compose(const TSampleHeader& sample, const uint8_t* image,
     switch (sample.Kind) {
     case skDifference:
     case skKeyFrame:
-    case skReplacement: ComposeRegion(sample, image, imageCapacity); break;
-    case skPointer: ComposePointer(sample, image, imageCapacity); break;
-    default: break;
+    case skReplacement:
+        ComposeRegion(sample, image, imageCapacity);
+        break;
+    case skPointer:
+        ComposePointer(sample, image, imageCapacity);
+        break;
+    default:
+        break;
     }
 }
 
@@ -113,8 +118,8 @@ void TBackBuffer::MarkChanged(TRect r) {
 
 void TBackBuffer::MarkPointer() {
     if (FMouse->X() < 0 || FMouse->Y() < 0) throw EKivError("参数无效");
-    MarkChanged({FMouse->X(), FMouse->Y(), FMouse->X() + FMouse->Width(),
-                 FMouse->Y() + FMouse->Height()});
+    MarkChanged(
+        {FMouse->X(), FMouse->Y(), FMouse->X() + FMouse->Width(), FMouse->Y() + FMouse->Height()});
 }
 
 TRect TBackBuffer::TakeChangedRect() {

@@ -43,9 +43,9 @@ private:
 
     std::mutex FLock;
     std::atomic<bool> FInitialized{false};
-    std::unique_ptr<TBitmap24> FPicture; // guarded by FLock
+    std::unique_ptr<TBitmap24> FPicture;   // guarded by FLock
     std::unique_ptr<TVirtualMouse> FMouse; // guarded by FLock
-    TRect FChangedRect;                  // play thread
+    TRect FChangedRect;                    // play thread
 };
 
 } // namespace kiv

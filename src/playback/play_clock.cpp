@@ -4,7 +4,9 @@
 
 namespace kiv {
 
-uint32_t TRealClock::Now() { return GetTickMs(); }
+uint32_t TRealClock::Now() {
+    return GetTickMs();
+}
 
 bool TRealClock::WaitUntil(uint32_t tick, uint32_t, const TWaitMessage& wait) {
     auto remaining = static_cast<int32_t>(tick - GetTickMs());

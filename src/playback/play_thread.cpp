@@ -16,7 +16,9 @@ TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> cloc
     : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
       FHeader(context->Header), FBackBuffer(std::make_unique<TBackBuffer>()) {}
 
-TPlayThread::~TPlayThread() { Destroy(); }
+TPlayThread::~TPlayThread() {
+    Destroy();
+}
 
 void TPlayThread::Start() {
     TThread::Start();
@@ -44,12 +46,24 @@ void TPlayThread::PostCommand(uint32_t msg, bool wait) {
     if (wait) FCommandEvent.Wait();
 }
 
-void TPlayThread::Play() { PostCommand(WM_PLAY, false); }
-void TPlayThread::Pause() { PostCommand(WM_PAUSE, true); }
-void TPlayThread::Stop() { PostCommand(WM_STOPPLAY, true); }
-void TPlayThread::ScanForward() { TThread::Post(WM_SCANFORWARD, 0, 0); }
-void TPlayThread::SetPosition(uint32_t ms) { TThread::Post(WM_SETPOSITION, ms, 0); }
-void TPlayThread::Repaint() { TThread::Post(WM_REPAINT, 0, 0); }
+void TPlayThread::Play() {
+    PostCommand(WM_PLAY, false);
+}
+void TPlayThread::Pause() {
+    PostCommand(WM_PAUSE, true);
+}
+void TPlayThread::Stop() {
+    PostCommand(WM_STOPPLAY, true);
+}
+void TPlayThread::ScanForward() {
+    TThread::Post(WM_SCANFORWARD, 0, 0);
+}
+void TPlayThread::SetPosition(uint32_t ms) {
+    TThread::Post(WM_SETPOSITION, ms, 0);
+}
+void TPlayThread::Repaint() {
+    TThread::Post(WM_REPAINT, 0, 0);
+}
 
 void TPlayThread::PostToWindow(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     if (FContext->Window) FContext->Window->Post(msg, wParam, lParam);
@@ -65,7 +79,8 @@ void TPlayThread::Execute() {
     FDecodeBuffer = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
     TMessage m;
     try {
-        while (GetMessage(m)) Dispatch(m);
+        while (GetMessage(m))
+            Dispatch(m);
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.Execute Error: ") + e.what());
     }
@@ -97,7 +112,9 @@ void TPlayThread::Dispatch(const TMessage& m) {
         HandleSetPosition(target);
         break;
     }
-    case WM_DRAWTO: HandleDrawTo(static_cast<int32_t>(m.WParam)); break;
+    case WM_DRAWTO:
+        HandleDrawTo(static_cast<int32_t>(m.WParam));
+        break;
     case WM_SCANFORWARD:
         // Rebase so that scanning runs at twice the rate from where the clock stands.
         if (FClockRunning) StartClock(ClockReading());
@@ -112,7 +129,8 @@ void TPlayThread::Dispatch(const TMessage& m) {
         PostChangedRect(true);
         if (FPlaying) DrawSampleOneByOne();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -233,8 +251,11 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decod
         if (payload && !decoded) DecodePayload(h, payload);
         Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
         break;
-    case skMarker: PostToWindow(WM_SAMPLENOTICE, 0, 0); break;
-    default: break;
+    case skMarker:
+        PostToWindow(WM_SAMPLENOTICE, 0, 0);
+        break;
+    default:
+        break;
     }
     auto& frames = FContext->Frames;
     if (trimAllowed && frames.IsFull()) {

@@ -70,18 +70,18 @@ private:
     TPlayContext* FContext; // not owned
     std::shared_ptr<TPlayClock> FClock;
     std::string FDumpPath;
-    TKivFileHeader FHeader;                      // copied at creation
-    std::atomic<uint32_t> FCurrentPosition{0};   // written by the thread
-    std::atomic<int32_t> FCurrentIndex{-1};      // written by the thread
-    int32_t FRequestedKeyTime = -1;              // thread
-    bool FClockRunning = false;                  // thread
-    uint32_t FStartTick = 0;                     // thread
-    uint32_t FStartPosition = 0;                 // thread
-    std::atomic<bool> FPlaying{false};           // written by the thread
-    int32_t FSpeed = 1;                          // thread
+    TKivFileHeader FHeader;                    // copied at creation
+    std::atomic<uint32_t> FCurrentPosition{0}; // written by the thread
+    std::atomic<int32_t> FCurrentIndex{-1};    // written by the thread
+    int32_t FRequestedKeyTime = -1;            // thread
+    bool FClockRunning = false;                // thread
+    uint32_t FStartTick = 0;                   // thread
+    uint32_t FStartPosition = 0;               // thread
+    std::atomic<bool> FPlaying{false};         // written by the thread
+    int32_t FSpeed = 1;                        // thread
     TEvent FCommandEvent;
-    std::unique_ptr<TBackBuffer> FBackBuffer;    // created before the thread starts
-    std::unique_ptr<uint8_t[]> FDecodeBuffer;    // thread
+    std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts
+    std::unique_ptr<uint8_t[]> FDecodeBuffer; // thread
     bool FDestroyed = false;
 };
 

@@ -21,7 +21,9 @@ std::atomic<intptr_t> gNextTag{1};
 
 TFillThread::TFillThread(TPlayContext* context) : FContext(context), FTag(gNextTag++) {}
 
-TFillThread::~TFillThread() { Destroy(); }
+TFillThread::~TFillThread() {
+    Destroy();
+}
 
 void TFillThread::Start() {
     TThread::Start();
@@ -58,11 +60,17 @@ void TFillThread::Fill(int32_t target) {
     Post(WM_READ, target, 0);
 }
 
-void TFillThread::Seek(int32_t target) { Post(WM_SEEK, target, 0); }
+void TFillThread::Seek(int32_t target) {
+    Post(WM_SEEK, target, 0);
+}
 
-void TFillThread::Reset() { PostAndWait(WM_RESET, -1); }
+void TFillThread::Reset() {
+    PostAndWait(WM_RESET, -1);
+}
 
-void TFillThread::Stop() { PostAndWait(WM_STOP, 3000); }
+void TFillThread::Stop() {
+    PostAndWait(WM_STOP, 3000);
+}
 
 void TFillThread::PostAndWait(uint32_t msg, int64_t timeoutMs) {
     std::unique_lock guard(FPassLock);
@@ -95,7 +103,9 @@ void TFillThread::Execute() {
         while (GetMessage(m)) {
             auto target = static_cast<int32_t>(m.WParam);
             switch (m.Msg) {
-            case WM_OPEN: HandleOpen(); break;
+            case WM_OPEN:
+                HandleOpen();
+                break;
             case WM_READ: {
                 HandleRead(target);
                 std::lock_guard guard(FPassLock);
@@ -103,7 +113,9 @@ void TFillThread::Execute() {
                 FPassDone.notify_all();
                 break;
             }
-            case WM_SEEK: HandleSeek(target); break;
+            case WM_SEEK:
+                HandleSeek(target);
+                break;
             case WM_STOP:
             case WM_RESET: {
                 if (m.Msg == WM_STOP)
@@ -115,7 +127,8 @@ void TFillThread::Execute() {
                 FPassDone.notify_all();
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         }
     } catch (const std::exception& e) {
@@ -174,7 +187,8 @@ void TFillThread::HandleOpen() {
         return;
     }
     FContext->IndexTable.Clear();
-    for (const auto& e : r.Entries) FContext->IndexTable.AddEntry(e);
+    for (const auto& e : r.Entries)
+        FContext->IndexTable.AddEntry(e);
     FDataStart = r.DataStart;
     FCutter.Clear();
     FDamaged = false;
@@ -206,7 +220,8 @@ void TFillThread::HandleRead(int32_t target) {
             break;
         }
         // Never past the sample area: the index is not samples.
-        const auto ask = static_cast<int32_t>(std::min<int64_t>({kChunk, FCutter.Room(), end - pos}));
+        const auto ask =
+            static_cast<int32_t>(std::min<int64_t>({kChunk, FCutter.Room(), end - pos}));
         const int32_t got = FStream->Read(FCutter.Tail(), ask);
         if (got <= 0) break;
         FTotalBytes += got;

@@ -85,8 +85,8 @@ protected:
     std::atomic<uint8_t> FSourceKind{skNone};
     std::atomic<bool> FReading{false};
     std::atomic<bool> FExhausted{false};
-    std::atomic<int32_t> FBitRate{0};      // kbit/s of the current pass
-    std::atomic<uint32_t> FBufferUsed{0};  // bytes in the work buffer
+    std::atomic<int32_t> FBitRate{0};       // kbit/s of the current pass
+    std::atomic<uint32_t> FBufferUsed{0};   // bytes in the work buffer
     uint32_t FStartTick = 0, FLastTick = 0; // reading thread
     int32_t FTotalBytes = 0;                // reading thread
 
@@ -99,7 +99,7 @@ private:
     bool FDestroyed = false;
     mutable std::mutex FPassLock;
     mutable std::condition_variable FPassDone;
-    uint64_t FPasses = 0; // guarded by FPassLock
+    uint64_t FPasses = 0;                         // guarded by FPassLock
     uint64_t FWaitsPosted = 0, FWaitsHandled = 0; // WM_STOP and WM_RESET; guarded by FPassLock
 };
 

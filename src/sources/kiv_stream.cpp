@@ -33,7 +33,9 @@ bool Refused(const std::string& reply) {
 
 TKivStream::TKivStream(TPlayContext* context) : TFillThread(context) {}
 
-TKivStream::~TKivStream() { Destroy(); }
+TKivStream::~TKivStream() {
+    Destroy();
+}
 
 bool TKivStream::SplitAddress(const std::string& address, std::string& host, uint16_t& port,
                               std::string& channel) {
@@ -97,9 +99,9 @@ void TKivStream::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
     if (FState == 1) {
         if (h.Kind != skKeyFrame) return;
         if (!FScratch) FScratch = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
-        const int32_t size = UnZipBuffer(record.get() + kSampleHeaderSize, h.Length,
-                                         static_cast<int16_t>(h.Compression), FScratch.get(),
-                                         kDecodeBufferSize);
+        const int32_t size =
+            UnZipBuffer(record.get() + kSampleHeaderSize, h.Length,
+                        static_cast<int16_t>(h.Compression), FScratch.get(), kDecodeBufferSize);
         if (size < 26) throw EKivError("the first key frame does not decode");
         const int32_t height = static_cast<int32_t>(LoadLE32(FScratch.get() + 22));
         FContext->Header.Width = LoadLE16(FScratch.get() + 18);
@@ -168,7 +170,9 @@ void TKivStream::HandleRead(int32_t target) {
     }
 }
 
-void TKivStream::HandleSeek(int32_t target) { Fill(target); }
+void TKivStream::HandleSeek(int32_t target) {
+    Fill(target);
+}
 
 void TKivStream::HandleReset() {
     auto& frames = FContext->Frames;

@@ -36,7 +36,7 @@ private:
     int Connect();
     void TakeRecord(TSampleBlock record, int32_t target, bool& found);
 
-    TSocket FSocket;                    // reading thread
+    TSocket FSocket; // reading thread
     std::atomic<uint8_t> FState{0};
     std::unique_ptr<uint8_t[]> FScratch; // decodes the first key frame; reading thread
 };

@@ -15,7 +15,8 @@ using kiv::test::MakeBlock;
 namespace {
 
 void Fill(TFramesBuffer& b, std::initializer_list<uint32_t> times) {
-    for (uint32_t t : times) b.AddSample(MakeBlock(t, skDifference));
+    for (uint32_t t : times)
+        b.AddSample(MakeBlock(t, skDifference));
 }
 
 } // namespace
@@ -138,7 +139,8 @@ TEST(KeyFramesBuffer, KeepsTheLastFiveAndRefusesImpossibleSizes) {
     StoreLE32(image + 2, sizeof image);
     for (uint32_t t = 1; t <= 6; ++t) {
         image[20] = static_cast<uint8_t>(t);
-        ASSERT_TRUE(k.AddKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, sizeof image));
+        ASSERT_TRUE(
+            k.AddKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, sizeof image));
     }
     EXPECT_EQ(k.Count(), 5u);
     EXPECT_EQ(k.FindKeyFrame(1000), nullptr) << "the first one added was evicted";
@@ -171,7 +173,8 @@ TEST(IndexTable, CollapsesEqualNeighboursCapsAndLooksUp) {
     EXPECT_EQ(t.PositionOf(3000), 300u);
 
     TIndexTable big;
-    for (uint32_t i = 0; i < kMaxIndexEntries; ++i) big.AddEntry({i * 10, i});
+    for (uint32_t i = 0; i < kMaxIndexEntries; ++i)
+        big.AddEntry({i * 10, i});
     EXPECT_EQ(big.Count(), 131073);
     big.AddEntry({kMaxIndexEntries * 10, kMaxIndexEntries});
     EXPECT_EQ(big.Count(), 131073);

@@ -27,7 +27,8 @@ std::vector<std::vector<uint8_t>> Cut(const std::vector<uint8_t>& bytes, std::mt
     size_t pos = 0;
     while (pos < bytes.size()) {
         uint32_t piece = std::uniform_int_distribution<uint32_t>(1, maxPiece)(rng);
-        piece = std::min<uint32_t>({piece, cutter.Room(), static_cast<uint32_t>(bytes.size() - pos)});
+        piece =
+            std::min<uint32_t>({piece, cutter.Room(), static_cast<uint32_t>(bytes.size() - pos)});
         std::copy_n(bytes.begin() + static_cast<long>(pos), piece, cutter.Tail());
         cutter.Commit(piece);
         pos += piece;

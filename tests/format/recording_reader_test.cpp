@@ -132,7 +132,8 @@ TEST(OpenRecording, CollapsesEqualNeighboursAndOpensWithoutIndex) {
 TEST(OpenRecording, KeepsOnlyTheNewestEntriesOfAHugeIndex) {
     TRecordingWriter w(8, 8);
     w.AutoIndex = false;
-    for (uint32_t i = 0; i < kMaxIndexEntries + 5; ++i) w.AddIndexEntry({i, i});
+    for (uint32_t i = 0; i < kMaxIndexEntries + 5; ++i)
+        w.AddIndexEntry({i, i});
     w.AddSample(MakeHeader(0, skKeyFrame), nullptr, 0);
     auto r = Open(w.Finish());
     ASSERT_EQ(r.Code, 0);

@@ -1,7 +1,7 @@
 #include "codec/kivdecoder.h"
 #include "control/kiv_player_core.h"
-#include "net/address.h"
 #include "live_server.h"
+#include "net/address.h"
 #include "platform/debug_log.h"
 #include "sources/kiv_stream.h"
 #include "support/bmp_images.h"
@@ -34,7 +34,8 @@ std::vector<std::vector<uint8_t>> Records(int updates = 50) {
     auto region = test::MakeBmp(4, 4, 24, [](int32_t, int32_t) { return 0x00FF00u; });
     std::vector<std::vector<uint8_t>> r{Record(0, skReplacement, region), Record(10, skPointer),
                                         Record(20, skKeyFrame, picture)};
-    for (int i = 1; i <= updates; ++i) r.push_back(Record(20 + 40 * i, skReplacement, region));
+    for (int i = 1; i <= updates; ++i)
+        r.push_back(Record(20 + 40 * i, skReplacement, region));
     return r;
 }
 
@@ -62,7 +63,8 @@ struct TLiveFixture : testing::Test {
     }
     TMessage WaitFor(uint32_t msg) {
         TMessage m{};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerous);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerous);
         while (Window.Queue.WaitUntil(deadline)) {
             Window.Queue.TryGet(m);
             if (m.Msg == msg) return m;
@@ -86,8 +88,9 @@ TServeOptions Options() {
 TEST_F(TLiveFixture, MalformedAddressesFailWithoutConnecting) {
     TLiveServer server(Records(), Options());
     const std::string port = std::to_string(server.Port());
-    for (const std::string& address : std::vector<std::string>{"KIVS://127.0.0.1", "KIVS:///demo", "KIVS://127.0.0.1:" + port + "/",
-                                "KIVS://127.0.0.1:x/demo", "KIVS"}) {
+    for (const std::string& address : std::vector<std::string>{"KIVS://127.0.0.1", "KIVS:///demo",
+                                                               "KIVS://127.0.0.1:" + port + "/",
+                                                               "KIVS://127.0.0.1:x/demo", "KIVS"}) {
         TMessage m = OpenAndWait(address);
         EXPECT_EQ(m.WParam, srBadUrl) << address;
         Stream->Destroy();
@@ -110,7 +113,8 @@ TEST_F(TLiveFixture, PermissionFalseRefusesAndOtherRepliesAreAccepted) {
     struct {
         std::string permission;
         intptr_t code;
-    } cases[] = {{"False", srRefused}, {"FALSE", srOk}, {"false", srOk}, {"", srOk}, {"True", srOk}};
+    } cases[] = {
+        {"False", srRefused}, {"FALSE", srOk}, {"false", srOk}, {"", srOk}, {"True", srOk}};
     for (const auto& c : cases) {
         TServeOptions o = Options();
         o.Permission = c.permission;
@@ -146,12 +150,14 @@ TEST_F(TLiveFixture, StopPausesAndTheNextFillResumes) {
     Stream->Fill(-1);
     // The pass runs until a message interrupts it; a reset does, after "Start" was sent.
     const int32_t before = Context.Frames.Count();
-    for (int i = 0; i < 200 && Context.Frames.Count() <= before + 2; ++i) Window.Queue.WaitFor(20);
+    for (int i = 0; i < 200 && Context.Frames.Count() <= before + 2; ++i)
+        Window.Queue.WaitFor(20);
     EXPECT_EQ(Stream->State(), 2);
     EXPECT_GT(Context.Frames.Count(), before + 2) << "samples flow again";
     Stream->Reset();
     EXPECT_TRUE(Stream->WaitPass(seen, kGenerous));
-    EXPECT_EQ(SampleKind(Context.Frames.Sample(0)), skKeyFrame) << "a reset keeps the last key frame";
+    EXPECT_EQ(SampleKind(Context.Frames.Sample(0)), skKeyFrame)
+        << "a reset keeps the last key frame";
 }
 
 TEST_F(TLiveFixture, ASilentServerKeepsThePassWaiting) {
@@ -161,7 +167,8 @@ TEST_F(TLiveFixture, ASilentServerKeepsThePassWaiting) {
     Stream = std::make_unique<TKivStream>(&Context);
     Stream->Start();
     Stream->Open(Address(server));
-    for (int i = 0; i < 500 && !Stream->Reading(); ++i) Window.Queue.WaitFor(10);
+    for (int i = 0; i < 500 && !Stream->Reading(); ++i)
+        Window.Queue.WaitFor(10);
     EXPECT_TRUE(Stream->Reading());
     EXPECT_FALSE(Window.Queue.WaitFor(300)) << "neither opened nor broken";
     EXPECT_TRUE(Stream->Reading());
@@ -183,7 +190,8 @@ TEST_F(TLiveFixture, ADroppedConnectionAsksForAReconnect) {
     Stream->Destroy();
     SetDebugSink(previous);
     bool logged = false;
-    for (auto& l : log) logged = logged || l.find("TKivStream.HandleRead: 网络连接被断开") != std::string::npos;
+    for (auto& l : log)
+        logged = logged || l.find("TKivStream.HandleRead: 网络连接被断开") != std::string::npos;
     EXPECT_TRUE(logged);
 }
 
@@ -206,7 +214,9 @@ TEST(LiveControl, ABrokenStreamIsOpenedAgainAndPlays) {
     TKivPlayerCore core(&window, &events);
     ASSERT_EQ(core.Open("KIVS://127.0.0.1:" + std::to_string(server.Port()) + "/x"), S_OK);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerous);
-    auto playing = [&] { return std::count(events.States.begin(), events.States.end(), vpPlaying); };
+    auto playing = [&] {
+        return std::count(events.States.begin(), events.States.end(), vpPlaying);
+    };
     while (playing() < 2 && window.Queue.WaitUntil(deadline)) {
         TMessage m;
         if (window.Queue.TryGet(m)) core.HandleMessage(m);

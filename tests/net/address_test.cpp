@@ -33,7 +33,8 @@ TEST(Address, NormalizeKeepsWindowsResultsAndMapsPosixFileAddresses) {
         {"file:///home/u/my%20rec.kiv", "/home/u/my rec.kiv"},
         {"FILE:///tmp/a/b.kiv", "/tmp/a/b.kiv"},
     };
-    for (auto c : cases) EXPECT_EQ(NormalizeAddress(c.in), c.out) << c.in;
+    for (auto c : cases)
+        EXPECT_EQ(NormalizeAddress(c.in), c.out) << c.in;
 }
 
 TEST(Address, FormatSecondsAndResultTexts) {
@@ -66,10 +67,14 @@ TEST(Download, CopiesTheBodyAndRefusesHtmlPagesAndErrors) {
     doctypeLate.replace(2048 + 10, 9, "<!DOCTYPE");
     THttpServer server([&](const THttpRequest& r) {
         THttpResponse res;
-        if (r.Target == "/nails.xml") res.Body = big;
-        else if (r.Target == "/page") res.Body = "<html><!DOCTYPE html>";
-        else if (r.Target == "/late") res.Body = doctypeLate;
-        else if (r.Target == "/empty") res.Body = "";
+        if (r.Target == "/nails.xml")
+            res.Body = big;
+        else if (r.Target == "/page")
+            res.Body = "<html><!DOCTYPE html>";
+        else if (r.Target == "/late")
+            res.Body = doctypeLate;
+        else if (r.Target == "/empty")
+            res.Body = "";
         else {
             res.Status = 404;
             res.Body = "not found";

@@ -74,11 +74,13 @@ TEST(MessageQueue, PeekKeepsTheMessageAndGetTakesItInOrder) {
 TEST(Thread, HandlesMessagesInOrderAndRefusesPostsOnceEnded) {
     TRecorder t;
     t.Start();
-    for (int i = 0; i < 100; ++i) ASSERT_TRUE(t.Post(WM_USER + 1, i));
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(t.Post(WM_USER + 1, i));
     ASSERT_TRUE(t.Quit());
     t.WaitFor();
     ASSERT_EQ(t.Seen.size(), 100u);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(t.Seen[i].WParam, i);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(t.Seen[i].WParam, i);
     EXPECT_TRUE(t.Finished());
     EXPECT_GT(t.ThreadId(), 0);
     EXPECT_FALSE(t.Post(WM_USER + 1)) << "posts to an ended thread are refused, not queued";

@@ -26,7 +26,8 @@ bool SendAll(int fd, const char* data, size_t size) {
 }
 
 std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -53,9 +54,11 @@ THttpServer::~THttpServer() {
     FAcceptor.join();
     {
         std::lock_guard guard(FLock);
-        for (int fd : FOpen) ::shutdown(fd, SHUT_RDWR);
+        for (int fd : FOpen)
+            ::shutdown(fd, SHUT_RDWR);
     }
-    for (auto& t : FWorkers) t.join();
+    for (auto& t : FWorkers)
+        t.join();
     ::close(FListen);
     ::close(FWake[0]);
     ::close(FWake[1]);
@@ -114,20 +117,19 @@ void THttpServer::ServeConnection(int fd) {
         THttpResponse res = FHandler(req);
         if (res.DropBeforeAnswer) break;
         std::string out = "HTTP/1.1 " + std::to_string(res.Status) + " X\r\n";
-        for (auto& [k, v] : res.Headers) out += k + ": " + v + "\r\n";
+        for (auto& [k, v] : res.Headers)
+            out += k + ": " + v + "\r\n";
         out += "Content-Length: " + std::to_string(res.Body.size()) + "\r\n";
         if (res.Close) out += "Connection: close\r\n";
         out += "\r\n";
         size_t bodyBytes = std::min(res.Body.size(), res.DropAfterBodyBytes);
-        if (!SendAll(fd, out.data(), out.size()) || !SendAll(fd, res.Body.data(), bodyBytes))
-            break;
+        if (!SendAll(fd, out.data(), out.size()) || !SendAll(fd, res.Body.data(), bodyBytes)) break;
         if (res.Close || bodyBytes < res.Body.size()) break;
     }
-done:
-    {
-        std::lock_guard guard(FLock);
-        FOpen.erase(std::remove(FOpen.begin(), FOpen.end(), fd), FOpen.end());
-    }
+done : {
+    std::lock_guard guard(FLock);
+    FOpen.erase(std::remove(FOpen.begin(), FOpen.end(), fd), FOpen.end());
+}
     ::close(fd);
 }
 

@@ -21,9 +21,9 @@ struct THttpResponse {
     int Status = 200;
     std::vector<std::pair<std::string, std::string>> Headers;
     std::string Body;
-    bool DropBeforeAnswer = false; // close the connection without answering
+    bool DropBeforeAnswer = false;                 // close the connection without answering
     size_t DropAfterBodyBytes = std::string::npos; // close after sending this much body
-    bool Close = false;            // answer, then close
+    bool Close = false;                            // answer, then close
 };
 
 class THttpServer {

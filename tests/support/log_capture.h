@@ -50,7 +50,8 @@ public:
 private:
     int CountLocked(const std::string& text) const {
         int n = 0;
-        for (const auto& l : FLines) n += l.find(text) != std::string::npos;
+        for (const auto& l : FLines)
+            n += l.find(text) != std::string::npos;
         return n;
     }
 

@@ -59,7 +59,8 @@ TLiveServer::~TLiveServer() {
         std::lock_guard guard(FLock);
         workers.swap(FWorkers);
     }
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     ::close(FListen);
     ::close(FWake[0]);
     ::close(FWake[1]);
@@ -120,8 +121,7 @@ void TLiveServer::Serve(int fd) {
     }
     std::string reply = "Server=kivserve\r\n";
     if (!FOptions.Permission.empty()) reply += "Permission=" + FOptions.Permission + "\r\n";
-    if (!SendAll(fd, reinterpret_cast<const uint8_t*>(reply.data()), reply.size()))
-        return finish();
+    if (!SendAll(fd, reinterpret_cast<const uint8_t*>(reply.data()), reply.size())) return finish();
     if (FOptions.Permission == "False") {
         Command(fd, 2000); // let the client see the reply before the close
         return finish();
@@ -159,7 +159,8 @@ void TLiveServer::Serve(int fd) {
         } else if (FOptions.Speed > 0) {
             auto due = start + offset(time);
             waitMs = static_cast<int>(std::max<int64_t>(
-                0, std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count()));
+                0,
+                std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count()));
         }
         if (waitMs > 0) {
             std::string c = Command(fd, std::min(waitMs, 50));

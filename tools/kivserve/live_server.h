@@ -18,10 +18,10 @@ struct TServeOptions {
     uint16_t Port = 1804; // 0: any free port
     // The reply's Permission line; empty sends a reply without one.
     std::string Permission = "True";
-    bool Loop = true;        // start over at the end, time stamps going on
-    bool Silent = false;     // answer the login, then send nothing
+    bool Loop = true;         // start over at the end, time stamps going on
+    bool Silent = false;      // answer the login, then send nothing
     int64_t DropAfterMs = -1; // close each connection this long after "Start"
-    double Speed = 1.0;      // 0: as fast as the connection takes it
+    double Speed = 1.0;       // 0: as fast as the connection takes it
 };
 
 class TLiveServer {

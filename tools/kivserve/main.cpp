@@ -1,3 +1,5 @@
 #include "live_server.h"
 
-int main(int argc, char** argv) { return kiv::serve::ServeCommand(argc, argv); }
+int main(int argc, char** argv) {
+    return kiv::serve::ServeCommand(argc, argv);
+}

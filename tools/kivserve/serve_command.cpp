@@ -67,7 +67,8 @@ int ServeCommand(int argc, char** argv) {
         std::fflush(stdout);
         std::signal(SIGINT, [](int) { gStop = 1; });
         std::signal(SIGTERM, [](int) { gStop = 1; });
-        while (!gStop) pause();
+        while (!gStop)
+            pause();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kivserve: %s\n", e.what());
         return 1;
