@@ -1,0 +1,5 @@
+#include "caster.h"
+
+int main(int argc, char** argv) {
+    return kiv::cast::CastCommand(argc, argv);
+}
