@@ -26,6 +26,13 @@ public:
     bool Post(uint32_t msg, intptr_t wParam = 0, intptr_t lParam = 0);
     // Copies the front message without removing it.
     bool Peek(TMessage& msg);
+    // True when any waiting message satisfies the test.
+    template <class TTest> bool Any(TTest test) {
+        std::lock_guard guard(FLock);
+        for (const auto& m : FMessages)
+            if (test(m)) return true;
+        return false;
+    }
     // Removes the front message if there is one.
     bool TryGet(TMessage& msg);
     // Ends a WaitUntil under way (or the next one) without a message.

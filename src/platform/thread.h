@@ -40,6 +40,7 @@ protected:
     // Blocks for the next message; false when it is WM_QUIT.
     bool GetMessage(TMessage& msg);
     bool PeekMessage(TMessage& msg) { return FQueue.Peek(msg); }
+    template <class TTest> bool AnyMessage(TTest test) { return FQueue.Any(test); }
     bool TryGetMessage(TMessage& msg) { return FQueue.TryGet(msg); }
     bool RemoveMessages(uint32_t msg, TMessage& last) { return FQueue.RemoveAll(msg, last); }
     // True when a message is waiting before the deadline.

@@ -141,8 +141,9 @@ void TFillThread::Execute() {
 }
 
 bool TFillThread::Interrupted() {
-    TMessage m;
-    return PeekMessage(m) && !(m.Msg == WM_READ && m.WParam <= 0);
+    // Anywhere in the queue: a plain request in front must not hide a stop or a
+    // quit behind it from a pass that never ends by itself (a live stream).
+    return AnyMessage([](const TMessage& m) { return !(m.Msg == WM_READ && m.WParam <= 0); });
 }
 
 void TFillThread::PostOpenResult(int code) {
