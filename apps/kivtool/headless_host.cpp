@@ -30,8 +30,13 @@ int THeadlessHost::Open(const std::string& address) {
         std::fprintf(stderr, "%s\n", GetErrorInfo().c_str());
         return srCannotOpen;
     }
-    PumpUntil([&] { return FCore->PlayState() != vpOpening; }, -1);
+    // A live source that never sends its first key frame is given up.
+    PumpUntil([&] { return FCore->PlayState() != vpOpening; }, 30000);
     if (FCore->PlayState() == vpOpened) return 0;
+    if (FFailedText.empty()) {
+        FFailedCode = srDisconnected;
+        FFailedText = SourceFailureMessage(srDisconnected, address);
+    }
     std::fprintf(stderr, "%s\n", FFailedText.c_str());
     return FFailedCode ? FFailedCode : srCannotOpen;
 }

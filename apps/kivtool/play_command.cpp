@@ -43,30 +43,41 @@ int CmdPlay(const TArgs& args) {
     using namespace std::chrono;
     const auto start = steady_clock::now();
     auto nextFigures = start + std::chrono::seconds(1);
-    TFillThread* fill = core.FillThread();
-    TPlayThread* thread = core.PlayThread();
     auto& frames = core.Context().Frames;
-    const bool isFile = fill->SourceKind() == skLocalFile || fill->SourceKind() == skHttp;
+    bool isFile = false;
+    if (TFillThread* fill = core.FillThread())
+        isFile = fill->SourceKind() == skLocalFile || fill->SourceKind() == skHttp;
+    uint32_t position = 0;
     host.PumpUntil(
         [&] {
+            // A live source that broke is reopened: its threads are new ones.
+            TFillThread* fill = core.FillThread();
+            TPlayThread* thread = core.PlayThread();
+            if (thread) position = thread->CurrentPosition();
             auto now = steady_clock::now();
             if (now >= nextFigures) {
                 nextFigures += std::chrono::seconds(1);
-                std::printf("buffer: first=%u last=%u samples=%d bytes=%d kbps=%d\n",
-                            frames.FirstTimeStamp(), frames.LastTimeStamp(), frames.Count(),
-                            frames.ByteCount() + static_cast<int32_t>(fill->BufferUsed()),
-                            fill->BitRate());
+                std::printf(
+                    "buffer: first=%u last=%u samples=%d bytes=%lld kbps=%d\n",
+                    frames.FirstTimeStamp(), frames.LastTimeStamp(), frames.Count(),
+                    static_cast<long long>(frames.ByteCount() + (fill ? fill->BufferUsed() : 0)),
+                    fill ? fill->BitRate() : 0);
                 std::fflush(stdout);
             }
             if (seconds >= 0) return now - start >= std::chrono::seconds(seconds);
-            return isFile && fill->Exhausted() && !fill->Reading() &&
-                   thread->CurrentIndex() + 1 >= frames.Count();
+            return !fill || !thread ||
+                   (isFile && fill->Exhausted() && !fill->Reading() &&
+                    thread->CurrentIndex() + 1 >= frames.Count());
         },
         -1);
-    std::printf("position: %u\n", thread->CurrentPosition());
+    std::printf("position: %u\n", position);
 
     if (!snapshot.empty()) {
-        TBackBuffer* back = thread->BackBuffer();
+        if (!core.PlayThread()) {
+            std::fprintf(stderr, "kivtool: the source was lost\n");
+            return 2;
+        }
+        TBackBuffer* back = core.PlayThread()->BackBuffer();
         std::lock_guard guard(back->Lock());
         if (!back->Initialized()) {
             std::fprintf(stderr, "kivtool: no key frame was composed\n");

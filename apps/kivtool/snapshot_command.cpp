@@ -55,16 +55,17 @@ int CmdSnapshot(const TArgs& args) {
     if (play) {
         bool limit = false;
         core.Play();
-        auto* fill = core.FillThread();
-        auto* thread = core.PlayThread();
         auto& frames = core.Context().Frames;
         host.PumpUntil(
             [&] {
                 TMessage m;
                 if (host.Window().Queue.Peek(m) && m.Msg == WM_HOST_WAKE) limit = true;
+                auto* fill = core.FillThread();
+                auto* thread = core.PlayThread();
                 // The end of the recording: everything read and drawn.
-                return limit || (fill->Exhausted() && !fill->Reading() &&
-                                 thread->CurrentIndex() + 1 >= frames.Count());
+                return limit || !fill || !thread ||
+                       (fill->Exhausted() && !fill->Reading() &&
+                        thread->CurrentIndex() + 1 >= frames.Count());
             },
             -1);
     } else {
@@ -72,6 +73,10 @@ int CmdSnapshot(const TArgs& args) {
         host.PumpUntil([&] { return host.Settled(); }, -1);
     }
 
+    if (!core.PlayThread()) {
+        std::fprintf(stderr, "kivtool: the source was lost\n");
+        return 2;
+    }
     TBackBuffer* back = core.PlayThread()->BackBuffer();
     std::lock_guard guard(back->Lock());
     if (!back->Initialized()) {

@@ -38,11 +38,22 @@ int TSourceSession::Open(const std::string& address) {
     FContext.FillThread = FFill.get();
     FFill->Start();
     FFill->Open(source.Name);
+    // A live source answers once its first key frame came; one that breaks
+    // before that asks for a reconnect instead, and one that never sends a key
+    // frame is given up after a while.
+    constexpr int64_t kOpenLimitMs = 30000;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenLimitMs);
+    int code = srDisconnected;
     TMessage m;
-    do
-        FWindow.Queue.Get(m);
-    while (m.Msg != WM_OPENRESULT || m.LParam != FFill->Tag());
-    const int code = static_cast<int>(m.WParam);
+    while (FWindow.Queue.WaitUntil(deadline) && FWindow.Queue.TryGet(m)) {
+        if (m.LParam != FFill->Tag()) continue;
+        if (m.Msg == WM_OPENRESULT) {
+            code = static_cast<int>(m.WParam);
+            break;
+        }
+        if (m.Msg == WM_RECONNECT) break;
+    }
     if (code != srOk) std::fprintf(stderr, "%s\n", SourceFailureMessage(code, FAddress).c_str());
     return code;
 }

@@ -6,7 +6,7 @@ namespace kiv {
 
 void TFramesBuffer::Account(const uint8_t* block, int sign) {
     FSampleCount += sign;
-    FByteCount += sign * static_cast<int32_t>(SampleRecordSize(block));
+    FByteCount += sign * static_cast<int64_t>(SampleRecordSize(block));
     if (SampleKind(block) == skKeyFrame) FKeyFrameCount += sign;
 }
 

@@ -47,7 +47,7 @@ public:
 
     int32_t SampleCount() const { return FSampleCount.load(); }
     int32_t KeyFrameCount() const { return FKeyFrameCount.load(); }
-    int32_t ByteCount() const { return FByteCount.load(); }
+    int64_t ByteCount() const { return FByteCount.load(); }
 
 private:
     void Account(const uint8_t* block, int sign);
@@ -58,7 +58,7 @@ private:
     // Changed under FLock, read without it.
     std::atomic<int32_t> FSampleCount{0};
     std::atomic<int32_t> FKeyFrameCount{0};
-    std::atomic<int32_t> FByteCount{0};
+    std::atomic<int64_t> FByteCount{0}; // 64-bit: a paused live source may pile up
 };
 
 } // namespace kiv

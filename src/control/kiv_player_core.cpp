@@ -285,6 +285,8 @@ void TKivPlayerCore::ReleaseSource() {
     KIV_ASSERT(FStatus != vpClosed && FStatus != vpOpening, kUnit);
     // The play thread ends first; its object outlives the reading thread, which
     // may still post WM_DRAWTO to it until it has ended too.
+    // A play thread waiting for a stalled read must not hold the host up.
+    if (FFillThread) FFillThread->Abort();
     if (FPlayThread) FPlayThread->Destroy();
     if (FFillThread) FFillThread->Destroy();
     FContext.PlayThread = nullptr;

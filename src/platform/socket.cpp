@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace kiv {
@@ -30,7 +31,25 @@ void TSocket::Close() {
     FFd = -1;
 }
 
-bool TSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+namespace {
+
+// poll in short slices, so that an abort is noticed within 100 ms.
+int PollSliced(pollfd& p, int timeoutMs, const std::atomic<bool>* abort) {
+    constexpr int kSlice = 100;
+    for (int waited = 0;; waited += kSlice) {
+        if (abort && abort->load()) return 0;
+        const int slice = timeoutMs < 0 ? kSlice : std::min(kSlice, timeoutMs - waited);
+        if (slice <= 0) return 0;
+        int rc = ::poll(&p, 1, slice);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc != 0) return rc;
+    }
+}
+
+} // namespace
+
+bool TSocket::Connect(const std::string& host, uint16_t port, int timeoutMs,
+                      const std::atomic<bool>* abort) {
     Close();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -48,7 +67,7 @@ bool TSocket::Connect(const std::string& host, uint16_t port, int timeoutMs) {
             pollfd p{fd, POLLOUT, 0};
             int err = 0;
             socklen_t len = sizeof err;
-            if (::poll(&p, 1, timeoutMs) == 1 &&
+            if (PollSliced(p, timeoutMs, abort) == 1 &&
                 ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0)
                 rc = 0;
         }
@@ -75,14 +94,10 @@ bool TSocket::SendAll(const void* data, size_t size) {
     return true;
 }
 
-bool TSocket::WaitReadable(int timeoutMs) {
+bool TSocket::WaitReadable(int timeoutMs, const std::atomic<bool>* abort) {
     if (FFd < 0) return false;
     pollfd p{FFd, POLLIN, 0};
-    int rc;
-    do
-        rc = ::poll(&p, 1, timeoutMs);
-    while (rc < 0 && errno == EINTR);
-    return rc == 1;
+    return PollSliced(p, timeoutMs, abort) == 1;
 }
 
 int64_t TSocket::Receive(void* buffer, size_t size) {

@@ -3,6 +3,7 @@
 
 #include "platform/byte_stream.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -18,16 +19,19 @@ public:
     TSocket(const TSocket&) = delete;
     TSocket& operator=(const TSocket&) = delete;
 
-    // Resolves host (a name or a dotted address) and connects within timeoutMs.
-    bool Connect(const std::string& host, uint16_t port, int timeoutMs);
+    // Resolves host (a name or a dotted address) and connects within timeoutMs,
+    // giving up early once *abort is set.
+    bool Connect(const std::string& host, uint16_t port, int timeoutMs,
+                 const std::atomic<bool>* abort = nullptr);
     void Close();
     bool IsOpen() const { return FFd >= 0; }
     int Fd() const { return FFd; }
 
     // Sends everything; false when the connection failed.
     bool SendAll(const void* data, size_t size);
-    // True when data (or the peer's close) can be read within timeoutMs.
-    bool WaitReadable(int timeoutMs);
+    // True when data (or the peer's close) can be read within timeoutMs; false
+    // early once *abort is set.
+    bool WaitReadable(int timeoutMs, const std::atomic<bool>* abort = nullptr);
     // One receive of at most size bytes; 0 when the peer closed, -1 on failure.
     int64_t Receive(void* buffer, size_t size);
 

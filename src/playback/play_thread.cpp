@@ -43,7 +43,9 @@ void TPlayThread::PostCommand(uint32_t msg, bool wait) {
         DebugOutput(line);
         return;
     }
-    if (wait) FCommandEvent.Wait();
+    // A thread that ended meanwhile (a failed range draw) never answers.
+    while (wait && !FCommandEvent.Wait(100))
+        if (Finished()) break;
 }
 
 void TPlayThread::Play() {
@@ -85,6 +87,7 @@ void TPlayThread::Execute() {
         DebugLog(std::string("TPlayThread.Execute Error: ") + e.what());
     }
     FDecodeBuffer.reset();
+    FCommandEvent.Signal(); // whoever waits for a pause or stop is released
 }
 
 void TPlayThread::Dispatch(const TMessage& m) {
@@ -98,6 +101,9 @@ void TPlayThread::Dispatch(const TMessage& m) {
     case WM_PAUSE:
         FPlaying = false;
         FClockRunning = false;
+        // A live server keeps sending while nothing plays: ask it to hold, or the
+        // frames buffer grows without bound. The next read sends "Start" again.
+        if (auto* fill = FContext->FillThread; fill && fill->SourceKind() == skLive) fill->Stop();
         FCommandEvent.Signal();
         break;
     case WM_STOPPLAY:
@@ -298,6 +304,9 @@ void TPlayThread::PostChangedRect(bool full) {
 }
 
 void TPlayThread::HandleSetPosition(uint32_t target) {
+    // Time stamps stay below 2^31; a larger (or negative) request would reach the
+    // reading thread as "no target" and never be answered.
+    target = std::min<uint32_t>(target, INT32_MAX);
     auto& frames = FContext->Frames;
     auto& index = FContext->IndexTable;
     uint32_t t = FHeader.Duration ? std::min(target, FHeader.Duration) : target;

@@ -216,7 +216,8 @@ void TFillThread::HandleRead(int32_t target) {
     for (;;) {
         if (Interrupted()) break;
         const int64_t pos = FStream->Position();
-        if (pos >= end || FDamaged) {
+        // Nothing after the record stamped Duration is ever delivered.
+        if (pos >= end || FDamaged || FExhausted) {
             exhausted();
             break;
         }
@@ -228,8 +229,7 @@ void TFillThread::HandleRead(int32_t target) {
         FTotalBytes += got;
         FLastTick = GetTickMs();
         if (FLastTick > FStartTick)
-            FBitRate = static_cast<int32_t>(static_cast<uint32_t>(FTotalBytes) * 8u /
-                                            (FLastTick - FStartTick));
+            FBitRate = static_cast<int32_t>(FTotalBytes * 8 / (FLastTick - FStartTick));
         FCutter.Commit(static_cast<uint32_t>(got));
 
         bool last = false;

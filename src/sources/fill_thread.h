@@ -29,6 +29,8 @@ public:
     void Start();
     // Ends the thread (aborting a read under way) and waits for it. Idempotent.
     void Destroy();
+    // From any thread: a read under way gives up, and so does every later one.
+    void Abort() { FAborting = true; }
 
     void Open(const std::string& address);
     // Reads more; a target (ms) makes it post WM_DRAWTO when it gets there. A plain
@@ -88,7 +90,7 @@ protected:
     std::atomic<int32_t> FBitRate{0};       // kbit/s of the current pass
     std::atomic<uint32_t> FBufferUsed{0};   // bytes in the work buffer
     uint32_t FStartTick = 0, FLastTick = 0; // reading thread
-    int32_t FTotalBytes = 0;                // reading thread
+    int64_t FTotalBytes = 0;                // reading thread
 
 private:
     // Posts WM_STOP or WM_RESET and waits until the thread has handled that very

@@ -64,11 +64,13 @@ int TKivStream::Connect() {
     std::string host, channel;
     uint16_t port = kDefaultPort;
     if (!SplitAddress(FAddress, host, port, channel)) return srBadUrl;
-    if (!FSocket.Connect(host, port, kReplyTimeoutMs)) return srCannotConnect;
+    // Closing the source while it connects or waits for the reply must not wait
+    // out the time-outs.
+    if (!FSocket.Connect(host, port, kReplyTimeoutMs, &FAborting)) return srCannotConnect;
     const std::string login = "Login\r\nChannel=" + channel;
     if (!FSocket.SendAll(login.data(), login.size())) return srDisconnected;
     char reply[1024];
-    if (!FSocket.WaitReadable(kReplyTimeoutMs)) return srDisconnected;
+    if (!FSocket.WaitReadable(kReplyTimeoutMs, &FAborting)) return srDisconnected;
     const int64_t n = FSocket.Receive(reply, sizeof reply);
     if (n <= 0) return srDisconnected;
     if (Refused(std::string(reply, static_cast<size_t>(n)))) return srRefused;
@@ -104,6 +106,8 @@ void TKivStream::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
                         static_cast<int16_t>(h.Compression), FScratch.get(), kDecodeBufferSize);
         if (size < 26) throw EKivError("the first key frame does not decode");
         const int32_t height = static_cast<int32_t>(LoadLE32(FScratch.get() + 22));
+        // A live stream has no file header: nothing of an earlier file's may stay.
+        FContext->Header = TKivFileHeader{};
         FContext->Header.Width = LoadLE16(FScratch.get() + 18);
         FContext->Header.Height = static_cast<uint16_t>(height < 0 ? -height : height);
         FScratch.reset(); // only the first key frame needs it
@@ -143,8 +147,7 @@ void TKivStream::HandleRead(int32_t target) {
             FTotalBytes += got;
             FLastTick = GetTickMs();
             if (FLastTick - FStartTick >= 1000)
-                FBitRate = static_cast<int32_t>(static_cast<uint64_t>(FTotalBytes) * 8 /
-                                                (FLastTick - FStartTick));
+                FBitRate = static_cast<int32_t>(FTotalBytes * 8 / (FLastTick - FStartTick));
             FCutter.Commit(static_cast<uint32_t>(got));
             TSampleBlock record;
             for (;;) {

@@ -28,7 +28,22 @@ void* operator new(size_t size) {
 void* operator new[](size_t size) {
     return operator new(size);
 }
-// The library's operator delete releases with free.
+// Paired with the allocation above (a sanitizer checks that they match).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
