@@ -26,7 +26,7 @@ std::string WithError(const char* text, int error) {
 } // namespace
 
 TReceiveThread::TReceiveThread()
-    : FAssembler([this](uint32_t id, TSampleAssembler::TDrop why) {
+    : FAssembler([](uint32_t id, TSampleAssembler::TDrop why) {
           // Lost datagrams are not repaired; the sample is gone.
           char line[128];
           std::snprintf(line, sizeof line, "TReceiveThread: sample %u dropped (%s)", id,
