@@ -124,7 +124,7 @@ protected:
     // The open result posted by the current reading thread, as it would post it.
     TMessage ResultOf(int code) { return TMessage{WM_OPENRESULT, code, Core->FillThread()->Tag()}; }
 
-    TTempDir Dir;
+    TScriptDir Dir;
     const std::string First = Dir.File("first.kiv");
     const std::string Second = Dir.File("second.kiv");
     std::unique_ptr<TWindowLog> Window;

@@ -225,7 +225,7 @@ protected:
         return "picture 0,0," + std::to_string(Script.Width) + "," + std::to_string(Script.Height);
     }
 
-    TTempDir Dir;
+    TScriptDir Dir;
     TWindowLog Window;
     TPlayContext Ctx;
     TScript Script{0, 0};

@@ -16,19 +16,19 @@
 namespace kiv::test {
 
 // A folder that is removed with everything in it.
-class TTempDir {
+class TScriptDir {
 public:
-    TTempDir() {
+    TScriptDir() {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/kivtest-XXXXXX";
         if (char* made = ::mkdtemp(pattern.data())) Path = made;
     }
-    ~TTempDir() {
+    ~TScriptDir() {
         std::error_code ec;
         if (!Path.empty()) std::filesystem::remove_all(Path, ec);
     }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
+    TScriptDir(const TScriptDir&) = delete;
+    TScriptDir& operator=(const TScriptDir&) = delete;
 
     std::string File(const std::string& name) const { return Path + "/" + name; }
 
