@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "headless_host.h"
 #include "picture_file.h"
+#include "platform/parse.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +15,8 @@ using namespace kiv;
 namespace {
 
 bool ParseMs(const std::string& text, uint32_t& ms) {
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(text.c_str(), &end, 10);
-    if (text.empty() || *end || v > 0x7FFFFFFF) return false;
+    uint64_t v = 0;
+    if (!ParseDecimal(text, 0x7FFFFFFF, v)) return false;
     ms = static_cast<uint32_t>(v);
     return true;
 }

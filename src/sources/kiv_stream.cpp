@@ -4,6 +4,7 @@
 #include "net/address.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
+#include "platform/parse.h"
 #include "platform/tick.h"
 
 #include <cstdlib>
@@ -49,11 +50,8 @@ bool TKivStream::SplitAddress(const std::string& address, std::string& host, uin
     // An optional ":port" after the host selects another server port.
     if (size_t colon = host.rfind(':'); colon != std::string::npos) {
         const std::string digits = host.substr(colon + 1);
-        if (digits.empty() || digits.size() > 5 ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        const long value = std::strtol(digits.c_str(), nullptr, 10);
-        if (value < 1 || value > 65535) return false;
+        uint64_t value = 0;
+        if (!ParseDecimal(digits, 65535, value) || value == 0) return false;
         port = static_cast<uint16_t>(value);
         host.resize(colon);
     }

@@ -3,6 +3,7 @@
 #include "format/recording_reader.h"
 #include "platform/byte_stream.h"
 #include "platform/error.h"
+#include "platform/parse.h"
 #include "sources/datagram.h"
 
 #include <cerrno>
@@ -25,18 +26,6 @@ constexpr const char kUsage[] =
 
 std::string SystemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
-}
-
-bool ParseUnsigned(const char* text, uint64_t max, uint64_t& out) {
-    if (!*text || std::strlen(text) > 19) return false;
-    uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        v = v * 10 + uint64_t(*p - '0');
-    }
-    if (v > max) return false;
-    out = v;
-    return true;
 }
 
 int Usage(const char* name, const std::string& problem) {
@@ -146,7 +135,7 @@ int CastCommand(int argc, char** argv) {
             o.Group = argv[++i];
             if (!IsMulticastGroup(o.Group)) return Usage(name, "not a multicast group: " + o.Group);
         } else if (arg == "--port" && hasValue) {
-            if (!ParseUnsigned(argv[++i], 65535, n) || n == 0)
+            if (!ParseDecimal(argv[++i], 65535, n) || n == 0)
                 return Usage(name, "bad port: " + std::string(argv[i]));
             o.Port = static_cast<uint16_t>(n);
         } else if (arg == "--interface" && hasValue) {
@@ -162,7 +151,7 @@ int CastCommand(int argc, char** argv) {
             if (*end || !(o.RateMbit > 0) || o.RateMbit > 1e6)
                 return Usage(name, "bad rate: " + std::string(argv[i]));
         } else if (arg == "--ttl" && hasValue) {
-            if (!ParseUnsigned(argv[++i], 255, n) || n == 0)
+            if (!ParseDecimal(argv[++i], 255, n) || n == 0)
                 return Usage(name, "bad ttl: " + std::string(argv[i]));
             o.Ttl = static_cast<int>(n);
         } else if (arg == "--drop-fragment" && hasValue) {
@@ -170,8 +159,8 @@ int CastCommand(int argc, char** argv) {
             const size_t colon = v.find(':');
             uint64_t sample = 0, fragment = 0;
             if (colon == std::string::npos ||
-                !ParseUnsigned(v.substr(0, colon).c_str(), UINT64_MAX / 10, sample) ||
-                !ParseUnsigned(v.substr(colon + 1).c_str(), 65535, fragment))
+                !ParseDecimal(v.substr(0, colon).c_str(), UINT64_MAX / 10, sample) ||
+                !ParseDecimal(v.substr(colon + 1).c_str(), 65535, fragment))
                 return Usage(name, "bad --drop-fragment: " + v);
             o.Drops.insert({sample, static_cast<uint32_t>(fragment)});
         } else if (!arg.empty() && arg[0] != '-' && o.Recording.empty()) {

@@ -1,5 +1,7 @@
 #include "live_server.h"
 
+#include "platform/parse.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +34,9 @@ int ServeCommand(int argc, char** argv) {
         if (a == "--port") {
             const char* v = value();
             if (!v) return Usage(argv[0]);
-            o.Port = static_cast<uint16_t>(std::atoi(v));
+            uint64_t port = 0;
+            if (!ParseDecimal(v, 65535, port)) return Usage(argv[0]);
+            o.Port = static_cast<uint16_t>(port);
         } else if (a == "--bind") {
             const char* v = value();
             if (!v) return Usage(argv[0]);
@@ -48,7 +52,9 @@ int ServeCommand(int argc, char** argv) {
         } else if (a == "--drop-after") {
             const char* v = value();
             if (!v) return Usage(argv[0]);
-            o.DropAfterMs = std::atoll(v);
+            uint64_t ms = 0;
+            if (!ParseDecimal(v, INT64_MAX, ms)) return Usage(argv[0]);
+            o.DropAfterMs = static_cast<int64_t>(ms);
         } else if (a == "--speed") {
             const char* v = value();
             if (!v) return Usage(argv[0]);

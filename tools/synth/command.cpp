@@ -1,5 +1,7 @@
 #include "synth/synth.h"
 
+#include "platform/parse.h"
+
 #include "platform/error.h"
 
 #include <chrono>
@@ -15,19 +17,6 @@ constexpr const char kUsage[] =
     "OUT [--seconds N] [--width W] [--height H] [--seed S] [--keyframe-ms N] "
     "[--interval-ms N] [--compression mixed|raw|jpeg|lzo|zlib] [--large-raw] [--target-mb N] "
     "[--marker-ms N] [--jpeg-quality Q] [--zlib-level L]";
-
-// Decimal digits only, within max.
-bool ParseNumber(const char* text, uint64_t max, uint64_t& out) {
-    if (!*text || std::strlen(text) > 12) return false;
-    uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        v = v * 10 + uint64_t(*p - '0');
-    }
-    if (v > max) return false;
-    out = v;
-    return true;
-}
 
 bool ParseCompression(const char* text, std::optional<TCompression>& out) {
     static constexpr struct {
@@ -75,7 +64,7 @@ int SynthCommand(int argc, char** argv) {
         const char* value = argv[++i];
         uint64_t n = 0;
         bool ok = true;
-        auto number = [&](uint64_t max) { return ok = ParseNumber(value, max, n), n; };
+        auto number = [&](uint64_t max) { return ok = ParseDecimal(value, max, n), n; };
         if (arg == "--seconds")
             o.Seconds = uint32_t(number(2000000));
         else if (arg == "--width")
