@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace kiv {
@@ -35,6 +36,43 @@ bool IsOs2v2(uint32_t headerSize) {
 
 TDibResult Fail(TDibError error, const char* text) {
     return TDibResult{error, text};
+}
+
+// Pictures of at least this many 16-bit pixels convert through a table of every pixel value:
+// one load per pixel instead of three, worth building the table once for the masks.
+constexpr int64_t kTable16MinPixels = 64 * 1024;
+
+// The tables of the last few masks seen; a recording uses one or two for its whole length.
+class TTable16Cache {
+public:
+    using TMasks = std::array<uint32_t, 3>;
+    TPixelTable16 Find(const TMasks& masks) {
+        std::lock_guard guard(FLock);
+        for (auto it = FEntries.begin(); it != FEntries.end(); ++it)
+            if (it->Table && it->Masks == masks) {
+                std::rotate(FEntries.begin(), it, it + 1);
+                return FEntries.front().Table;
+            }
+        return nullptr;
+    }
+    void Add(const TMasks& masks, TPixelTable16 table) {
+        std::lock_guard guard(FLock);
+        std::rotate(FEntries.begin(), FEntries.end() - 1, FEntries.end());
+        FEntries.front() = TEntry{masks, std::move(table)};
+    }
+
+private:
+    struct TEntry {
+        TMasks Masks{};
+        TPixelTable16 Table;
+    };
+    std::mutex FLock;
+    std::array<TEntry, 4> FEntries; // guarded by FLock; the most recently used first
+};
+
+TTable16Cache& Table16Cache() {
+    static TTable16Cache cache;
+    return cache;
 }
 
 } // namespace
@@ -223,7 +261,24 @@ const uint8_t* TDibImage::StoredRow(int32_t y) const {
     return FData + FInfo.BitsOffset + stored * FStride;
 }
 
-void TDibImage::ConvertRow(int32_t y, int32_t x, int32_t count, uint8_t* out) const {
+TPixelTable16 TDibImage::Table16() const {
+    const TTable16Cache::TMasks masks{FChannels[0].Max << FChannels[0].Shift,
+                                      FChannels[1].Max << FChannels[1].Shift,
+                                      FChannels[2].Max << FChannels[2].Shift};
+    if (TPixelTable16 table = Table16Cache().Find(masks)) return table;
+    auto table = std::make_shared<std::array<uint32_t, 65536>>();
+    for (uint32_t v = 0; v < table->size(); ++v) {
+        uint8_t pixel[2], bgr[4] = {};
+        StoreLE16(pixel, static_cast<uint16_t>(v));
+        ConvertMasked(pixel, 1, bgr);
+        (*table)[v] = LoadLE32(bgr);
+    }
+    Table16Cache().Add(masks, table);
+    return table;
+}
+
+void TDibImage::ConvertRow(int32_t y, int32_t x, int32_t count, uint8_t* out,
+                           const uint32_t* table16) const {
     const uint8_t* row = StoredRow(y);
     const size_t n = static_cast<size_t>(count);
     const size_t first = static_cast<size_t>(x);
@@ -244,7 +299,20 @@ void TDibImage::ConvertRow(int32_t y, int32_t x, int32_t count, uint8_t* out) co
         std::memcpy(out, row + first * 3, n * 3);
         break;
     case 16:
-        ConvertMasked(row + first * 2, n, out);
+        if (table16) {
+            const uint8_t* s = row + first * 2;
+            size_t i = 0;
+            // Four bytes at a time, as for 32 bits.
+            for (; i + 1 < n; ++i, s += 2, out += 3)
+                StoreLE32(out, table16[LoadLE16(s)]);
+            if (i < n) {
+                uint8_t last[4];
+                StoreLE32(last, table16[LoadLE16(s)]);
+                std::memcpy(out, last, 3);
+            }
+        } else {
+            ConvertMasked(row + first * 2, n, out);
+        }
         break;
     case 8:
         for (size_t i = 0; i < n; ++i, out += 3)
@@ -400,13 +468,17 @@ void TDibImage::Blit(TBitmap24& dst, int32_t x, int32_t y, const TRect& srcRect,
                     StoredRow(s.SrcY + row) + static_cast<size_t>(s.SrcX) * 3, pixels, mode, key);
         return;
     }
+    TPixelTable16 table16;
+    if (FInfo.BitCount == 16 && int64_t{s.Width} * s.Height >= kTable16MinPixels)
+        table16 = Table16();
+    const uint32_t* table = table16 ? table16->data() : nullptr;
     std::vector<uint8_t> scratch(mode == TBlitMode::Copy ? 0 : pixels * 3);
     for (int32_t row = 0; row < s.Height; ++row) {
         uint8_t* out = dst.Row(s.DstY + row) + static_cast<size_t>(s.DstX) * 3;
         if (mode == TBlitMode::Copy) {
-            ConvertRow(s.SrcY + row, s.SrcX, s.Width, out);
+            ConvertRow(s.SrcY + row, s.SrcX, s.Width, out, table);
         } else {
-            ConvertRow(s.SrcY + row, s.SrcX, s.Width, scratch.data());
+            ConvertRow(s.SrcY + row, s.SrcX, s.Width, scratch.data(), table);
             BlitRow(out, scratch.data(), pixels, mode, key);
         }
     }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace kiv {
 
@@ -37,6 +38,9 @@ struct TDibResult {
     bool Ok() const { return Error == TDibError::None; }
     explicit operator bool() const { return Ok(); }
 };
+
+// The 24-bit value (blue, green, red from the low byte up) of every 16-bit pixel.
+using TPixelTable16 = std::shared_ptr<const std::array<uint32_t, 65536>>;
 
 // The fields of the headers that callers look at.
 struct TDibInfo {
@@ -95,7 +99,9 @@ private:
     struct TRowSink;
 
     TDibResult ReadMasks(uint64_t& tableStart);
-    void ConvertRow(int32_t y, int32_t x, int32_t count, uint8_t* out) const;
+    TPixelTable16 Table16() const;
+    void ConvertRow(int32_t y, int32_t x, int32_t count, uint8_t* out,
+                    const uint32_t* table16 = nullptr) const;
     void ConvertMasked(const uint8_t* src, size_t count, uint8_t* out) const;
     const uint8_t* StoredRow(int32_t y) const;
     void DecodeRle(TRowSink& sink) const;

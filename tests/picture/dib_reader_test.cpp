@@ -228,3 +228,49 @@ TEST(DibRle, FourBitRunsAlternateNibbles) {
 
 } // namespace
 } // namespace kiv::test
+
+namespace kiv::test {
+namespace {
+
+// Large 16-bit pictures convert through a table of every pixel value, small ones channel by
+// channel: both must give the same colours, for every value, mask and blit mode.
+TEST(DibReader, LargeSixteenBitPicturesConvertAsSmallOnes) {
+    struct TCase {
+        uint32_t Compression;
+        std::vector<uint32_t> Masks; // red, green, blue
+    } cases[] = {{biRGB, {}},
+                 {biBitFields, {0xF800, 0x07E0, 0x001F}},
+                 {biBitFields, {0x0F00, 0x00F0, 0x000F}},
+                 {biBitFields, {0x7C00, 0x0000, 0x001F}},  // no green
+                 {biBitFields, {0xFFC0, 0x0000, 0x003F}}}; // red wider than 8 bits
+    for (const TCase& c : cases) {
+        TBmpBuilder b;
+        b.Width = 257; // odd: the last pixel of a row is stored apart
+        b.Height = 256;
+        b.BitCount = 16;
+        b.Compression = c.Compression;
+        b.Masks = c.Masks;
+        const size_t stride = 516;
+        b.Bits.assign(stride * 256, 0);
+        for (uint32_t y = 0; y < 256; ++y)
+            for (uint32_t x = 0; x < 257; ++x)
+                StoreLE16(&b.Bits[y * stride + x * 2], static_cast<uint16_t>(y << 8 | (x & 255)));
+        const std::vector<uint8_t> bytes = b.Build();
+        TDibImage image;
+        ASSERT_TRUE(image.Open(bytes.data(), bytes.size()).Ok());
+
+        for (TBlitMode mode : {TBlitMode::Copy, TBlitMode::Xor}) {
+            TBitmap24 whole, strips;
+            ASSERT_TRUE(whole.Create(260, 258) && strips.Create(260, 258));
+            FillRandom(whole, 7);
+            FillRandom(strips, 7);
+            image.Blit(whole, 1, 1, mode);
+            for (int32_t top = 0; top < 256; top += 16)
+                image.Blit(strips, 1, 1 + top, TRect{0, top, 257, top + 16}, mode);
+            EXPECT_TRUE(SamePixels(whole, strips)) << "masks " << c.Masks.size();
+        }
+    }
+}
+
+} // namespace
+} // namespace kiv::test
