@@ -4,26 +4,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace kiv {
 
-void EnsureCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 TCurlHandle NewCurlHandle() {
-    EnsureCurl();
-    TCurlHandle h(curl_easy_init());
+    const curl::TApi* api = curl::Api();
+    if (!api) return nullptr;
+    TCurlHandle h(api->EasyInit());
     if (!h) return h;
-    curl_easy_setopt(h.get(), CURLOPT_USERAGENT, "Corvale KivPlayer");
-    curl_easy_setopt(h.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_CONNECTTIMEOUT, 10L);
+    curl::SetOpt(h.get(), CURLOPT_USERAGENT, "Corvale KivPlayer");
+    curl::SetOpt(h.get(), CURLOPT_NOSIGNAL, 1L);
+    curl::SetOpt(h.get(), CURLOPT_CONNECTTIMEOUT, 10L);
     // A server that stops sending must not hang a reading thread for ever.
-    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_LOW_SPEED_TIME, 15L);
+    curl::SetOpt(h.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl::SetOpt(h.get(), CURLOPT_LOW_SPEED_TIME, 15L);
     return h;
 }
 
@@ -78,18 +73,18 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
     if (!h) return false;
     TDownload d;
     d.Path = path;
-    TCurlSlist headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    TCurlSlist headers(curl::SlistAppend(nullptr, "Cache-Control: no-cache"));
     if (!headers) return false;
-    curl_slist_append(headers.get(), "Pragma: no-cache");
-    curl_easy_setopt(h.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h.get(), CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(h.get(), CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(h.get(), CURLOPT_WRITEFUNCTION, &TDownload::OnData);
-    curl_easy_setopt(h.get(), CURLOPT_WRITEDATA, &d);
-    CURLcode rc = curl_easy_perform(h.get());
+    curl::SlistAppend(headers.get(), "Pragma: no-cache");
+    curl::SetOpt(h.get(), CURLOPT_URL, url.c_str());
+    curl::SetOpt(h.get(), CURLOPT_HTTPHEADER, headers.get());
+    curl::SetOpt(h.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl::SetOpt(h.get(), CURLOPT_MAXREDIRS, 5L);
+    curl::SetOpt(h.get(), CURLOPT_FAILONERROR, 1L);
+    curl::SetOpt(h.get(), CURLOPT_FRESH_CONNECT, 1L);
+    curl::SetOpt(h.get(), CURLOPT_WRITEFUNCTION, &TDownload::OnData);
+    curl::SetOpt(h.get(), CURLOPT_WRITEDATA, &d);
+    CURLcode rc = curl::Perform(h.get());
     if (rc != CURLE_OK || d.Html || d.WriteFailed) return false;
     return d.Flush() && d.Open() && std::fflush(d.File.get()) == 0;
 }

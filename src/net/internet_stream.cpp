@@ -51,22 +51,22 @@ TInternetStream::TInternetStream(const std::string& address) : FObjectName(addre
 void TInternetStream::Connect() {
     if (FHandle) return;
     FHandle = NewCurlHandle();
-    KIV_ASSERT(FHandle, "KivPlayer/UnitKiv");
+    if (!FHandle) throw EKivError("InternetOpen Error: libcurl is not available");
     CURL* h = FHandle.get();
-    curl_easy_setopt(h, CURLOPT_URL, FUrl.c_str());
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TInternetStream::OnBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &TInternetStream::OnHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TInternetStream::OnProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl::SetOpt(h, CURLOPT_URL, FUrl.c_str());
+    curl::SetOpt(h, CURLOPT_WRITEFUNCTION, &TInternetStream::OnBody);
+    curl::SetOpt(h, CURLOPT_WRITEDATA, this);
+    curl::SetOpt(h, CURLOPT_HEADERFUNCTION, &TInternetStream::OnHeader);
+    curl::SetOpt(h, CURLOPT_HEADERDATA, this);
+    curl::SetOpt(h, CURLOPT_NOPROGRESS, 0L);
+    curl::SetOpt(h, CURLOPT_XFERINFOFUNCTION, &TInternetStream::OnProgress);
+    curl::SetOpt(h, CURLOPT_XFERINFODATA, this);
+    curl::SetOpt(h, CURLOPT_HTTPHEADER, nullptr);
+    curl::SetOpt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     // The platform client followed redirects, asking the new place for the same range.
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl::SetOpt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl::SetOpt(h, CURLOPT_MAXREDIRS, 10L);
+    curl::SetOpt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     FClosed = false;
 }
 
@@ -87,7 +87,7 @@ size_t TInternetStream::OnBody(char* data, size_t one, size_t count, void* self)
     auto* s = static_cast<TInternetStream*>(self);
     size_t size = one * count;
     long status = 0;
-    curl_easy_getinfo(s->FHandle.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl::GetInfo(s->FHandle.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status != 200 && status != 206) return size; // an error page: read and dropped
     size_t room = static_cast<size_t>(s->FWanted - s->FGot);
     size_t take = std::min(room, size);
@@ -103,8 +103,8 @@ int TInternetStream::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, 
 
 int32_t TInternetStream::Read(void* buffer, int32_t count) {
     KIV_ASSERT(count > 0, "KivPlayer/UnitKiv");
-    Connect();
     try {
+        Connect();
         return Request(static_cast<uint8_t*>(buffer), count);
     } catch (const EKivError& e) {
         if (!Aborted()) DebugLog(std::string("TInternetStream.Read raise:") + e.what());
@@ -116,15 +116,15 @@ int32_t TInternetStream::Request(uint8_t* buffer, int32_t count) {
     CURL* h = FHandle.get();
     char range[64];
     std::snprintf(range, sizeof range, "%" PRId64 "-%" PRId64, FPosition, FPosition + count - 1);
-    curl_easy_setopt(h, CURLOPT_RANGE, range);
+    curl::SetOpt(h, CURLOPT_RANGE, range);
     FTarget = buffer;
     FWanted = count;
     FGot = 0;
     FContentRange.clear();
     ++FRequests;
-    CURLcode rc = curl_easy_perform(h);
+    CURLcode rc = curl::Perform(h);
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl::GetInfo(h, CURLINFO_RESPONSE_CODE, &status);
     FLastStatus = status;
     const bool full = FGot == FWanted;
     if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && full)) {

@@ -29,11 +29,11 @@ struct TRun {
     std::string Out, Err;
 };
 
-// Runs the built kivtool with its standard error in a file of dir.
-TRun Kivtool(const TTempDir& dir, const std::string& args) {
+// Runs the built kivtool with its standard error in a file of dir; env prefixes the command.
+TRun Kivtool(const TTempDir& dir, const std::string& args, const std::string& env = "") {
     const std::string err = dir.File("stderr.txt");
     const std::string cmd =
-        std::string(KIV_BINARY_DIR) + "/apps/kivtool/kivtool " + args + " 2>" + err;
+        env + " " + std::string(KIV_BINARY_DIR) + "/apps/kivtool/kivtool " + args + " 2>" + err;
     TRun run;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return run;
@@ -127,6 +127,16 @@ TEST_F(Nginx, DumpOverHttpIsTheDumpFromDisk) {
         EXPECT_EQ(infoHttp.Out, infoDisk.Out);
     }
     EXPECT_TRUE(sawLargeRecord) << "large.kiv has a record beyond the 512 KiB work buffer";
+}
+
+// The web library brings the TLS libraries with it: a local recording must not load it.
+TEST_F(Nginx, OnlyWebAddressesLoadTheWebLibrary) {
+    TRun disk = Kivtool(Dir, "info " + Disk("synth.kiv"), "LD_DEBUG=files");
+    TRun http = Kivtool(Dir, "info " + Url("synth.kiv"), "LD_DEBUG=files");
+    ASSERT_EQ(disk.Exit, 0);
+    ASSERT_EQ(http.Exit, 0);
+    EXPECT_EQ(disk.Err.find("libcurl"), std::string::npos);
+    EXPECT_NE(http.Err.find("libcurl"), std::string::npos);
 }
 
 TEST_F(Nginx, RecordsArriveByteForByte) {
