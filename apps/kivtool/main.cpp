@@ -1,10 +1,11 @@
 // kivtool: the headless front end of the player engine.
 #include "commands.h"
 
+#include "platform/heap_tuning.h"
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <malloc.h>
 
 namespace {
 
@@ -34,9 +35,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
-    // Decoded pictures come and go in blocks of megabytes: give them back to the
-    // system when freed rather than letting the heap keep them.
-    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+    kiv::TunePlayerHeap();
     try {
         if (std::strcmp(argv[1], "synth") == 0) return kivtool::CmdSynth(argc - 1, argv + 1);
         for (const auto& c : kCommands) {
