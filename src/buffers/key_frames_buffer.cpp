@@ -1,7 +1,5 @@
 #include "buffers/key_frames_buffer.h"
 
-#include <cstring>
-
 namespace kiv {
 
 const uint8_t* TKeyFramesBuffer::FindKeyFrame(uint32_t time) {
@@ -11,28 +9,23 @@ const uint8_t* TKeyFramesBuffer::FindKeyFrame(uint32_t time) {
     return nullptr;
 }
 
-bool TKeyFramesBuffer::AddKeyFrame(const TSampleHeader& header, const uint8_t* image,
-                                   uint32_t imageCapacity) {
-    if (imageCapacity < 6) return false;
-    const uint32_t size = LoadLE32(image + 2);
+bool TKeyFramesBuffer::AdoptKeyFrame(const TSampleHeader& header, std::unique_ptr<uint8_t[]>& image,
+                                     uint32_t imageCapacity) {
+    if (!image || imageCapacity < 6) return false;
+    const uint32_t size = LoadLE32(image.get() + 2);
     if (size < 14 || size > imageCapacity) return false;
-    TEntry entry{header, nullptr, 0};
-    std::lock_guard guard(FLock);
-    while (FEntries.size() >= kCapacity) {
-        // Key frames of one recording are alike in size: reuse the evicted block
-        // rather than fault in a fresh one.
-        if (!entry.Image && FEntries.front().Capacity >= size) {
-            entry.Image = std::move(FEntries.front().Image);
-            entry.Capacity = FEntries.front().Capacity;
+    std::unique_ptr<uint8_t[]> spare;
+    {
+        std::lock_guard guard(FLock);
+        while (FEntries.size() >= kCapacity) {
+            // Reusing the evicted block spares faulting in a fresh one.
+            if (!spare && FEntries.front().Capacity >= imageCapacity)
+                spare = std::move(FEntries.front().Image);
+            FEntries.pop_front();
         }
-        FEntries.pop_front();
+        FEntries.push_back(TEntry{header, std::move(image), imageCapacity});
     }
-    if (!entry.Image) {
-        entry.Image = std::make_unique_for_overwrite<uint8_t[]>(size);
-        entry.Capacity = size;
-    }
-    std::memcpy(entry.Image.get(), image, size);
-    FEntries.push_back(std::move(entry));
+    image = spare ? std::move(spare) : std::make_unique_for_overwrite<uint8_t[]>(imageCapacity);
     return true;
 }
 

@@ -16,9 +16,12 @@ public:
 
     // The decoded image of the first cached key frame with this time stamp, or null.
     const uint8_t* FindKeyFrame(uint32_t time);
-    // Copies the header and the image (its size is the field at byte 2). An image
-    // whose size field is below a file header or above imageCapacity is not cached.
-    bool AddKeyFrame(const TSampleHeader& header, const uint8_t* image, uint32_t imageCapacity);
+    // Takes the image (its size is the field at byte 2) instead of copying it, and hands
+    // back a block of at least imageCapacity bytes in its place: the evicted entry's
+    // when it is large enough, else a new one. An image whose size field is below a file
+    // header or above imageCapacity is not cached, and stays with the caller.
+    bool AdoptKeyFrame(const TSampleHeader& header, std::unique_ptr<uint8_t[]>& image,
+                       uint32_t imageCapacity);
     void Clear();
     size_t Count();
 
@@ -30,7 +33,7 @@ private:
     struct TEntry {
         TSampleHeader Header;
         std::unique_ptr<uint8_t[]> Image;
-        uint32_t Capacity = 0; // of Image, which an evicted entry hands on
+        uint32_t Capacity = 0; // of Image, which an evicted entry hands back
     };
     std::recursive_mutex FLock;
     std::deque<TEntry> FEntries; // guarded by FLock

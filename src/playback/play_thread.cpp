@@ -227,7 +227,7 @@ void TPlayThread::Decode(const uint8_t* sample) {
         std::lock_guard guard(cache.Lock());
         if (cache.FindKeyFrame(h.TimeStamp)) return;
         DecodePayload(h, payload);
-        cache.AddKeyFrame(h, FDecodeBuffer.get(), kDecodeBufferSize);
+        cache.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize);
     } else if (h.Kind == skDifference || h.Kind == skPointer || h.Kind == skReplacement) {
         DecodePayload(h, payload);
     }
@@ -242,12 +242,15 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decod
         std::lock_guard guard(cache.Lock());
         if (const uint8_t* cached = cache.FindKeyFrame(h.TimeStamp)) {
             Compose(h, cached, LoadLE32(cached + 2));
+        } else if (payload) {
+            DecodePayload(h, payload);
+            // The cache takes the decoded block itself; compose from where it went.
+            const uint8_t* image = FDecodeBuffer.get();
+            if (cache.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize))
+                image = cache.FindKeyFrame(h.TimeStamp);
+            Compose(h, image, kDecodeBufferSize);
         } else {
-            if (payload) {
-                DecodePayload(h, payload);
-                cache.AddKeyFrame(h, FDecodeBuffer.get(), kDecodeBufferSize);
-            }
-            Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
+            Compose(h, nullptr, kDecodeBufferSize);
         }
         break;
     }
@@ -347,6 +350,7 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     }
     auto* fill = FContext->FillThread;
     const uint8_t kind = fill ? fill->SourceKind() : 0;
+    bool seeking = false;
     if (c != -1) {
         int32_t current = std::max<int32_t>(FCurrentIndex, c);
         frames.DropBeforeKeyFrame(current);
@@ -359,12 +363,33 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
             fill->Seek(static_cast<int32_t>(target));
             FCurrentIndex = -1;
             FRequestedKeyTime = static_cast<int32_t>(destKey);
+            seeking = true;
         }
     } else if (target >= frames.FirstTimeStamp() && FPlaying) {
         TThread::Post(WM_CONTINUE, 0, 0);
     }
     StopClock(FCurrentPosition);
     PostToWindow(WM_POSITIONCHANGED, FCurrentPosition, 0);
+    if (seeking) PrepareSeekKeyFrame();
+}
+
+void TPlayThread::PrepareSeekKeyFrame() {
+    // While the reading thread reads on to the target, decode the key frame it starts
+    // from: the range draw that answers the seek then finds it in the cache.
+    auto& frames = FContext->Frames;
+    const auto deadline = TMessageQueue::TClock::now() + std::chrono::seconds(1);
+    while (!MessageWaiting()) {
+        if (const uint8_t* first = frames.Sample(0)) {
+            try {
+                if (SampleKind(first) == skKeyFrame) Decode(first);
+            } catch (const std::exception&) {
+                // The range draw meets the same damage and reports it.
+            }
+            return;
+        }
+        // Woken by the first sample arriving.
+        if (!WaitMessageUntil(deadline) && TMessageQueue::TClock::now() >= deadline) return;
+    }
 }
 
 void TPlayThread::HandleDrawTo(int32_t index) {

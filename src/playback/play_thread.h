@@ -58,6 +58,7 @@ private:
     void DrawSamples(int32_t first, int32_t last);
     void PostChangedRect(bool full);
     void HandleSetPosition(uint32_t target);
+    void PrepareSeekKeyFrame();
     void HandleDrawTo(int32_t index);
     void HandleStop();
     void StartClock(uint32_t position);

@@ -133,25 +133,45 @@ TEST(FramesBuffer, CountersStayInStepUnderConcurrentAppendAndDrop) {
     EXPECT_EQ(b.ByteCount(), count * 32);
 }
 
-TEST(KeyFramesBuffer, KeepsTheLastFiveAndRefusesImpossibleSizes) {
+TEST(KeyFramesBuffer, KeepsTheLastFiveRecyclesBlocksAndRefusesImpossibleSizes) {
     TKeyFramesBuffer k;
-    uint8_t image[64] = {'B', 'M'};
-    StoreLE32(image + 2, sizeof image);
+    constexpr uint32_t kSize = 64;
+    auto image = std::make_unique<uint8_t[]>(kSize);
+    std::vector<const uint8_t*> adopted;
     for (uint32_t t = 1; t <= 6; ++t) {
+        image[0] = 'B';
+        StoreLE32(image.get() + 2, kSize);
         image[20] = static_cast<uint8_t>(t);
-        ASSERT_TRUE(
-            k.AddKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, sizeof image));
+        adopted.push_back(image.get());
+        ASSERT_TRUE(k.AdoptKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, kSize));
+        ASSERT_NE(image, nullptr) << "a block comes back for the next image";
     }
     EXPECT_EQ(k.Count(), 5u);
     EXPECT_EQ(k.FindKeyFrame(1000), nullptr) << "the first one added was evicted";
+    EXPECT_EQ(image.get(), adopted[0]) << "and its block came back";
     const uint8_t* found = k.FindKeyFrame(3000);
-    ASSERT_NE(found, nullptr);
+    ASSERT_EQ(found, adopted[2]) << "kept, not copied";
     EXPECT_EQ(found[20], 3);
-    EXPECT_NE(found, image) << "the cache keeps its own copy";
 
-    StoreLE32(image + 2, 1000);
-    EXPECT_FALSE(k.AddKeyFrame(kiv::test::MakeHeader(7000, skKeyFrame), image, sizeof image))
+    // Too small to take the next image: the evicted block is dropped, a new one comes back.
+    TKeyFramesBuffer small;
+    ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(0, skKeyFrame), image, kSize));
+    for (uint32_t t = 1; t <= 5; ++t) {
+        StoreLE32(image.get() + 2, kSize);
+        ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(t, skKeyFrame), image, kSize));
+    }
+    StoreLE32(image.get() + 2, kSize);
+    auto larger = std::make_unique<uint8_t[]>(2 * kSize);
+    StoreLE32(larger.get() + 2, kSize);
+    const uint8_t* before = larger.get();
+    ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(9, skKeyFrame), larger, 2 * kSize));
+    EXPECT_NE(larger.get(), before);
+
+    StoreLE32(image.get() + 2, 1000);
+    const uint8_t* refused = image.get();
+    EXPECT_FALSE(k.AdoptKeyFrame(kiv::test::MakeHeader(7000, skKeyFrame), image, kSize))
         << "a size field beyond the decoded bytes";
+    EXPECT_EQ(image.get(), refused) << "a refused image stays with the caller";
     k.Clear();
     EXPECT_EQ(k.Count(), 0u);
 }
