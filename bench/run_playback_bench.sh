@@ -29,7 +29,7 @@ echo "pipeline: snapshot --play ${play} ms, verify ${verify} ms, ratio $(awk "BE
 "$bench" sparse 10
 
 "$kivtool" synth "$work/seek.kiv" --seconds 600 --width 1920 --height 1080 >/dev/null
-"$bench" seek "$work/seek.kiv" 40
+"$bench" seek "$work/seek.kiv" 100
 
 big_mb=${KIV_BENCH_BIG_MB:-1024}
 "$kivtool" synth "$work/big.kiv" --width 1920 --height 1080 --target-mb "$big_mb" >/dev/null
