@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <memory>
+#include <type_traits>
 
 namespace kiv {
 
