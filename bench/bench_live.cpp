@@ -45,9 +45,10 @@ int main(int argc, char** argv) {
         TMessage m;
         if (!window.Queue.WaitFor(50) || !window.Queue.TryGet(m)) continue;
         core.HandleMessage(m);
-        if (m.Msg != WM_PICTURECHANGED || !core.PlayThread()) continue;
+        int32_t position = 0;
+        if (m.Msg != WM_PICTURECHANGED || core.GetCurrentPosition(&position) != S_OK) continue;
         const auto now = Clock::now();
-        const uint32_t t = core.PlayThread()->CurrentPosition();
+        const auto t = static_cast<uint32_t>(position);
         std::lock_guard guard(lock);
         auto it = sent.find(t);
         if (it != sent.end()) {

@@ -6,7 +6,7 @@
 #include "buffers/play_context.h"
 #include "platform/udp_socket.h"
 #include "sources/datagram.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "sources/multicast_stream.h"
 
 #include <benchmark/benchmark.h>

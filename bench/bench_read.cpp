@@ -9,7 +9,7 @@
 #include "net/internet_stream.h"
 #include "platform/window_target.h"
 #include "sources/fill_thread.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "synth/synth.h"
 
 #include <benchmark/benchmark.h>

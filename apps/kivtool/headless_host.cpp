@@ -1,8 +1,9 @@
 #include "headless_host.h"
 
 #include "net/address.h"
+#include "picture_file.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 
 namespace kivtool {
@@ -17,7 +18,7 @@ THeadlessHost::THeadlessHost(std::shared_ptr<TPlayClock> clock) {
 }
 
 void THeadlessHost::Start(uint32_t delayMs) {
-    FRetryAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+    FRetryAt = TClock::now() + std::chrono::milliseconds(delayMs);
 }
 
 void THeadlessHost::ShowError(const std::string& text) {
@@ -31,7 +32,8 @@ int THeadlessHost::Open(const std::string& address) {
         return srCannotOpen;
     }
     // A live source that never sends its first key frame is given up.
-    PumpUntil([&] { return FCore->PlayState() != vpOpening; }, 30000);
+    PumpUntil([&] { return FCore->PlayState() != vpOpening; },
+              TClock::now() + std::chrono::seconds(30));
     if (FCore->PlayState() == vpOpened) return 0;
     if (FFailedText.empty()) {
         FFailedCode = srDisconnected;
@@ -41,31 +43,46 @@ int THeadlessHost::Open(const std::string& address) {
     return FFailedCode ? FFailedCode : srCannotOpen;
 }
 
-bool THeadlessHost::PumpUntil(const std::function<bool()>& done, int64_t timeoutMs) {
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+bool THeadlessHost::PumpUntil(const std::function<bool()>& done, TClock::time_point deadline) {
     while (!done()) {
-        if (timeoutMs >= 0 && steady_clock::now() > deadline) return false;
-        if (FRetryAt && steady_clock::now() >= *FRetryAt) {
+        if (FRetryAt && TClock::now() >= *FRetryAt) {
             FRetryAt.reset();
             FCore->RetryNow();
+            continue;
         }
         TMessage m;
-        // The short wait lets `done` look at thread states that post nothing.
-        if (!FWindow.Queue.WaitFor(20) || !FWindow.Queue.TryGet(m)) continue;
-        FCore->HandleMessage(m);
+        if (FWindow.Queue.TryGet(m)) {
+            FCore->HandleMessage(m);
+            continue;
+        }
+        if (TClock::now() >= deadline) return false;
+        FWindow.Queue.WaitUntil(FRetryAt ? std::min(deadline, *FRetryAt) : deadline);
     }
     return true;
 }
 
-bool THeadlessHost::Settled() {
-    TPlayThread* play = FCore->PlayThread();
-    TFillThread* fill = FCore->FillThread();
-    if (!play || !fill) return true;
-    // Both idle twice with no message taken in between: neither can wake the other.
-    const uint64_t p = play->MessagesTaken(), f = fill->MessagesTaken();
-    if (!(play->Idle() && fill->Idle() && play->Idle() && fill->Idle())) return false;
-    return p == play->MessagesTaken() && f == fill->MessagesTaken() && FWindow.Queue.Size() == 0;
+bool THeadlessHost::PumpWhileActive(const std::function<bool()>& done, int64_t idleMs) {
+    for (;;) {
+        const uint64_t taken = FWindow.Queue.Taken();
+        if (PumpUntil(done, TClock::now() + std::chrono::milliseconds(idleMs))) return true;
+        if (FWindow.Queue.Taken() == taken && !FRetryAt) return false;
+    }
+}
+
+int THeadlessHost::WritePicture(const std::string& path, const std::string& what) {
+    std::string error;
+    bool written = false;
+    const bool composed = FCore->Picture().Read(
+        [&](const TBitmap24& picture) { written = kivtool::WritePicture(picture, path, error); });
+    if (!composed) {
+        std::fprintf(stderr, "kivtool: no key frame was composed%s\n", what.c_str());
+        return 2;
+    }
+    if (!written) {
+        std::fprintf(stderr, "kivtool: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace kivtool

@@ -13,37 +13,39 @@
 
 namespace kivtool {
 
-constexpr uint32_t WM_HOST_WAKE = kiv::WM_USER + 300; // posted by hooks to wake the pump
-
 class THeadlessHost : public kiv::IControlView,
                       public kiv::IKivPlayerEvents,
                       public kiv::IRetryTimer {
 public:
+    using TClock = std::chrono::steady_clock;
+
     explicit THeadlessHost(std::shared_ptr<kiv::TPlayClock> clock = nullptr);
 
     // Opens with AutoStart off and waits for the result. 0 or the failure code
     // (after printing the failure line).
     int Open(const std::string& address);
-    // Handles notices until `done` holds or the queue stays empty for `idleMs`;
-    // false when time ran out.
-    bool PumpUntil(const std::function<bool()>& done, int64_t timeoutMs);
-    // The play thread and the reading thread have both gone quiet.
-    bool Settled();
+    // Handles notices until `done` holds (true) or the deadline passes (false).
+    bool PumpUntil(const std::function<bool()>& done, TClock::time_point deadline);
+    // The same, giving up when no notice arrives for idleMs.
+    bool PumpWhileActive(const std::function<bool()>& done, int64_t idleMs);
+    // Writes the picture: 0, 1 when the file cannot be written, 2 when no key
+    // frame was composed (`what` says what did not get that far).
+    int WritePicture(const std::string& path, const std::string& what);
 
     kiv::TKivPlayerCore& Core() { return *FCore; }
-    kiv::TQueueWindow& Window() { return FWindow; }
+    // The source went away (a broken live stream is closed before it reopens).
+    bool Lost() const { return FCore->PlayState() == kiv::vpClosed; }
 
-    // Hooks for commands.
+    // What the core has told so far.
+    bool Answered = false, Ended = false, Held = false;
     std::function<void(int32_t)> PositionChanged;
-    std::function<void(const kiv::TRect&)> PictureChangedHook;
 
-    void OnPlayStateChanged(kiv::TStatus) override {}
     void OnPositionChanged(int32_t ms) override {
         if (PositionChanged) PositionChanged(ms);
     }
-    void PictureChanged(const kiv::TRect& r) override {
-        if (PictureChangedHook) PictureChangedHook(r);
-    }
+    void PositionAnswered(uint32_t) override { Answered = true; }
+    void PlayedToEnd() override { Ended = true; }
+    void ClockHeld(uint32_t) override { Held = true; }
     void OpenFailed(int code, const std::string& text) override {
         FFailedCode = code;
         FFailedText = text;
@@ -57,7 +59,7 @@ private:
     std::unique_ptr<kiv::TKivPlayerCore> FCore;
     int FFailedCode = 0;
     std::string FFailedText;
-    std::optional<std::chrono::steady_clock::time_point> FRetryAt; // the pump's thread
+    std::optional<TClock::time_point> FRetryAt; // the pump's thread
 };
 
 } // namespace kivtool

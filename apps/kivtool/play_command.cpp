@@ -1,12 +1,10 @@
 // play: the headless monitor of any source, in real time.
 #include "commands.h"
 #include "headless_host.h"
-#include "picture_file.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 namespace kivtool {
 
@@ -40,56 +38,31 @@ int CmdPlay(const TArgs& args) {
     TKivPlayerCore& core = host.Core();
     core.Play();
 
-    using namespace std::chrono;
-    const auto start = steady_clock::now();
-    auto nextFigures = start + std::chrono::seconds(1);
-    auto& frames = core.Context().Frames;
-    bool isFile = false;
-    if (TFillThread* fill = core.FillThread())
-        isFile = fill->SourceKind() == skLocalFile || fill->SourceKind() == skHttp;
-    uint32_t position = 0;
-    host.PumpUntil(
-        [&] {
-            // A live source that broke is reopened: its threads are new ones.
-            TFillThread* fill = core.FillThread();
-            TPlayThread* thread = core.PlayThread();
-            if (thread) position = thread->CurrentPosition();
-            auto now = steady_clock::now();
-            if (now >= nextFigures) {
-                nextFigures += std::chrono::seconds(1);
-                std::printf(
-                    "buffer: first=%u last=%u samples=%d bytes=%lld kbps=%d\n",
-                    frames.FirstTimeStamp(), frames.LastTimeStamp(), frames.Count(),
-                    static_cast<long long>(frames.ByteCount() + (fill ? fill->BufferUsed() : 0)),
-                    fill ? fill->BitRate() : 0);
-                std::fflush(stdout);
-            }
-            if (seconds >= 0) return now - start >= std::chrono::seconds(seconds);
-            return !fill || !thread ||
-                   (isFile && fill->Exhausted() && !fill->Reading() &&
-                    thread->CurrentIndex() + 1 >= frames.Count());
-        },
-        -1);
-    std::printf("position: %u\n", position);
-
-    if (!snapshot.empty()) {
-        if (!core.PlayThread()) {
-            std::fprintf(stderr, "kivtool: the source was lost\n");
-            return 2;
-        }
-        TBackBuffer* back = core.PlayThread()->BackBuffer();
-        std::lock_guard guard(back->Lock());
-        if (!back->Initialized()) {
-            std::fprintf(stderr, "kivtool: no key frame was composed\n");
-            return 2;
-        }
-        std::string error;
-        if (!WritePicture(back->Picture(), snapshot, error)) {
-            std::fprintf(stderr, "kivtool: %s\n", error.c_str());
-            return 1;
-        }
+    using TClock = THeadlessHost::TClock;
+    const auto end =
+        seconds >= 0 ? TClock::now() + std::chrono::seconds(seconds) : TClock::time_point::max();
+    // For N seconds; without N a file to its end, a live source (which reopens when
+    // it breaks) until it is gone.
+    auto finished = [&] { return seconds < 0 && (host.Ended || host.Lost()); };
+    for (auto figures = TClock::now() + std::chrono::seconds(1);;
+         figures += std::chrono::seconds(1)) {
+        if (host.PumpUntil(finished, std::min(figures, end)) || TClock::now() >= end) break;
+        const TStatistics s = core.Statistics();
+        std::printf("buffer: first=%u last=%u samples=%d bytes=%llu kbps=%d skipped=%u\n",
+                    s.FirstTimeStamp, s.LastTimeStamp, s.Samples,
+                    static_cast<unsigned long long>(s.Bytes), s.BitRate, s.Skipped);
+        std::fflush(stdout);
     }
-    return 0;
+    int32_t position = 0;
+    core.GetCurrentPosition(&position);
+    std::printf("position: %d\n", position);
+
+    if (snapshot.empty()) return 0;
+    if (host.Lost()) {
+        std::fprintf(stderr, "kivtool: the source was lost\n");
+        return 2;
+    }
+    return host.WritePicture(snapshot, "");
 }
 
 } // namespace kivtool

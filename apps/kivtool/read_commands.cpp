@@ -3,6 +3,7 @@
 
 #include "codec/kivdecoder.h"
 #include "format/kiv_format.h"
+#include "headless_host.h"
 #include "net/address.h"
 #include "platform/error.h"
 #include "source_session.h"
@@ -27,14 +28,14 @@ bool OneAddress(const TArgs& args, const char* command) {
 
 int CmdInfo(const TArgs& args) {
     if (!OneAddress(args, "info")) return kUsageExit;
-    TSourceSession src;
-    if (int code = src.Open(args[0])) return code;
-    const auto& h = src.Context().Header;
+    THeadlessHost host;
+    if (int code = host.Open(args[0])) return code;
+    const TKivPlayerCore& core = host.Core();
+    const TStatistics s = core.Statistics();
     // Live sources have no header: only the first key frame's size is known.
-    const bool live = src.Fill()->SourceKind() == skLive || src.Fill()->SourceKind() == skMulticast;
     std::printf("width: %u\nheight: %u\nduration: %u\nheader_position: %u\nindex_entries: %d\n",
-                h.Width, h.Height, live ? 0u : h.Duration, live ? 0u : h.HeaderPosition,
-                live ? 0 : src.Context().IndexTable.Count());
+                core.KivWidth(), core.KivHeight(), s.Live ? 0u : core.Duration(),
+                s.Live ? 0u : s.HeaderPosition, s.Live ? 0 : s.IndexEntries);
     return 0;
 }
 

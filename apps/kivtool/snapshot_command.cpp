@@ -1,18 +1,18 @@
 // snapshot: the picture the control would show at a time.
 #include "commands.h"
 #include "headless_host.h"
-#include "picture_file.h"
 #include "platform/parse.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <mutex>
 
 namespace kivtool {
 
 using namespace kiv;
 
 namespace {
+
+// A source that delivers nothing for this long is given up.
+constexpr int64_t kIdleLimitMs = 30000;
 
 bool ParseMs(const std::string& text, uint32_t& ms) {
     uint64_t v = 0;
@@ -40,55 +40,28 @@ int CmdSnapshot(const TArgs& args) {
     uint32_t ms = 0;
     if (rest.size() != 3 || !ParseMs(rest[1], ms)) return Usage();
 
-    std::shared_ptr<TPlayClock> clock;
-    THeadlessHost* hostRef = nullptr;
-    if (play) {
-        // Holds before the first sample past MS and wakes the pump.
-        clock = std::make_shared<TVirtualClock>(
-            ms, [&hostRef] { hostRef->Window().Post(WM_HOST_WAKE, 0, 0); });
-    }
-    THeadlessHost host(clock);
-    hostRef = &host;
+    // Played: the virtual clock holds before the first sample past MS.
+    THeadlessHost host(play ? std::make_shared<TVirtualClock>(ms) : nullptr);
     if (int code = host.Open(rest[0])) return code;
     TKivPlayerCore& core = host.Core();
-
+    bool done = false;
     if (play) {
-        bool limit = false;
         core.Play();
-        auto& frames = core.Context().Frames;
-        host.PumpUntil(
-            [&] {
-                TMessage m;
-                if (host.Window().Queue.Peek(m) && m.Msg == WM_HOST_WAKE) limit = true;
-                auto* fill = core.FillThread();
-                auto* thread = core.PlayThread();
-                // The end of the recording: everything read and drawn.
-                return limit || !fill || !thread ||
-                       (fill->Exhausted() && !fill->Reading() &&
-                        thread->CurrentIndex() + 1 >= frames.Count());
-            },
-            -1);
+        done = host.PumpWhileActive([&] { return host.Held || host.Ended || host.Lost(); },
+                                    kIdleLimitMs);
     } else {
         core.SetCurrentPosition(static_cast<int32_t>(ms));
-        host.PumpUntil([&] { return host.Settled(); }, -1);
+        done = host.PumpWhileActive([&] { return host.Answered || host.Lost(); }, kIdleLimitMs);
     }
-
-    if (!core.PlayThread()) {
+    if (!done) {
+        std::fprintf(stderr, "kivtool: the source stopped delivering\n");
+        return 1;
+    }
+    if (host.Lost()) {
         std::fprintf(stderr, "kivtool: the source was lost\n");
         return 2;
     }
-    TBackBuffer* back = core.PlayThread()->BackBuffer();
-    std::lock_guard guard(back->Lock());
-    if (!back->Initialized()) {
-        std::fprintf(stderr, "kivtool: no key frame was composed before %u ms\n", ms);
-        return 2;
-    }
-    std::string error;
-    if (!WritePicture(back->Picture(), rest[2], error)) {
-        std::fprintf(stderr, "kivtool: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+    return host.WritePicture(rest[2], " before " + std::to_string(ms) + " ms");
 }
 
 } // namespace kivtool

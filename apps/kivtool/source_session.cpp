@@ -3,7 +3,7 @@
 #include "codec/kivdecoder.h"
 #include "net/address.h"
 #include "platform/cache_folder.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "sources/reading_threads.h"
 
 #include <chrono>

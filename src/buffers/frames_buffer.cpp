@@ -55,17 +55,17 @@ int32_t TFramesBuffer::FindSample(uint32_t& time, bool exact) {
     return -1;
 }
 
-uint32_t TFramesBuffer::FirstTimeStamp() {
+uint32_t TFramesBuffer::FirstTimeStamp() const {
     std::lock_guard guard(FLock);
     return FBlocks.empty() ? 0 : SampleTimeStamp(FBlocks.front().get());
 }
 
-uint32_t TFramesBuffer::LastTimeStamp() {
+uint32_t TFramesBuffer::LastTimeStamp() const {
     std::lock_guard guard(FLock);
     return FBlocks.empty() ? 0 : SampleTimeStamp(FBlocks.back().get());
 }
 
-int32_t TFramesBuffer::Count() {
+int32_t TFramesBuffer::Count() const {
     std::lock_guard guard(FLock);
     return static_cast<int32_t>(FBlocks.size());
 }

@@ -29,9 +29,9 @@ public:
     void DropBeforeKeyFrame(int32_t& index);
     // The sample at or (inexact) before time; -1 when none. An inexact match moves time.
     int32_t FindSample(uint32_t& time, bool exact);
-    uint32_t FirstTimeStamp();
-    uint32_t LastTimeStamp();
-    int32_t Count();
+    uint32_t FirstTimeStamp() const;
+    uint32_t LastTimeStamp() const;
+    int32_t Count() const;
     void Clear();
     // One line per block: "index,TimeStamp" and ",Key" for key frames.
     bool DumpToFile(const std::string& path);
@@ -52,7 +52,7 @@ public:
 private:
     void Account(const uint8_t* block, int sign);
 
-    std::mutex FLock;
+    mutable std::mutex FLock;
     std::deque<TSampleBlock> FBlocks; // guarded by FLock
     std::function<void()> FListener;  // guarded by FLock
     // Changed under FLock, read without it.

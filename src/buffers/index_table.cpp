@@ -37,7 +37,7 @@ void TIndexTable::Clear() {
     FEntries.clear();
 }
 
-int32_t TIndexTable::Count() {
+int32_t TIndexTable::Count() const {
     std::lock_guard guard(FLock);
     return static_cast<int32_t>(FEntries.size());
 }

@@ -18,10 +18,10 @@ public:
     // Offset of the entry with exactly this time stamp; 0 when none.
     uint32_t PositionOf(uint32_t time);
     void Clear();
-    int32_t Count();
+    int32_t Count() const;
 
 private:
-    std::mutex FLock;
+    mutable std::mutex FLock;
     std::deque<TIndexEntry> FEntries; // guarded by FLock
 };
 

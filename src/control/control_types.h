@@ -31,8 +31,24 @@ const std::string& GetErrorInfo();
 class IKivPlayerEvents {
 public:
     virtual ~IKivPlayerEvents() = default;
-    virtual void OnPlayStateChanged(TStatus state) = 0;
-    virtual void OnPositionChanged(int32_t milliseconds) = 0;
+    virtual void OnPlayStateChanged(TStatus /*state*/) {}
+    virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
+    virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
+};
+
+// Buffering figures, read by one call at any moment.
+struct TStatistics {
+    bool Reading = false;        // a reading thread exists; the figures below it are its own
+    uint32_t FirstTimeStamp = 0; // of the frames buffer, 0 when empty
+    uint32_t LastTimeStamp = 0;
+    int32_t Samples = 0;
+    uint64_t Bytes = 0;    // buffered records plus the reading thread's work buffer
+    int32_t BitRate = 0;   // kbit/s
+    uint32_t Duration = 0; // of the recording header, ms
+    uint32_t HeaderPosition = 0;
+    int32_t IndexEntries = 0;
+    bool Live = false;    // a live or multicast source
+    uint32_t Skipped = 0; // damaged samples the play thread passed over
 };
 
 // Waits before the next attempt of a failed open; the host calls the core's

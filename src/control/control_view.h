@@ -2,29 +2,67 @@
 // headless hosts take these defaults, which do nothing.
 #pragma once
 
-#include "playback/play_messages.h"
+#include "control/control_types.h"
+#include "platform/bitmap24.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kiv {
 
-class TPlayThread;
+// The composed picture, as a view may read it: never a lock or a thread.
+class IPictureSource {
+public:
+    virtual ~IPictureSource() = default;
+    // False until the first key frame has been composed, and without a source.
+    virtual bool Initialized() const = 0;
+    virtual int32_t Width() const = 0;
+    virtual int32_t Height() const = 0;
+    // Runs read with the picture locked against the play thread, read-only, and
+    // returns after unlocking; false (read not run) while not initialised. The
+    // picture must not be kept past the call.
+    virtual bool Read(const std::function<void(const TBitmap24&)>& read) const = 0;
+};
 
 class IControlView {
 public:
     virtual ~IControlView() = default;
-    // A play thread exists (or is gone, with null): surfaces follow its picture.
-    virtual void ApplyDisplayMode(TPlayThread*) {}
+
+    // Surfaces. The picture goes to the frame (in dmAdaptive or dmOriginal) or to
+    // the full-screen surface, whichever the core named last.
+    // The frame lays the picture out for the mode; the picture now goes there.
+    virtual void ShowInFrame(int32_t /*width*/, int32_t /*height*/, TDisplayMode) {}
+    // Creates the full-screen surface if there is none, centres the picture on it
+    // and shows it; the picture now goes there.
+    virtual void ShowFullScreen(int32_t /*width*/, int32_t /*height*/) {}
+    // Frees the full-screen surface if there is one.
+    virtual void CloseFullScreen() {}
+    // The rectangle (recording pixels, clipped to the picture) to copy from source
+    // to the surface the picture goes to, in the mode given.
+    virtual void PictureChanged(const TRect&, TDisplayMode, const IPictureSource&) {}
+
+    virtual void SampleNotice() {}
     virtual void HideThumbnails() {}
     // Thumbnails of the opened address: from its web server or from beside the file.
     virtual void LoadThumbnails(const std::string& /*url*/, const std::string& /*cacheFolder*/) {}
-    // The rectangle of the back buffer to copy to the screen.
-    virtual void PictureChanged(const TRect&) {}
-    virtual void SampleNotice() {}
+    // A thumbnail made by the creator thread; a failure is the view's to report.
+    virtual void AddThumbnail(const std::string& /*path*/, uint32_t /*seconds*/) {}
+    // One step of re-flowing the thumbnail strip.
+    virtual void LayoutThumbnails(int32_t /*step*/) {}
+
     // A failure surfaced by a window message, for a message box.
     virtual void ShowError(const std::string& /*text*/) {}
     // An open failed with this code (after which retries may follow).
     virtual void OpenFailed(int /*code*/, const std::string& /*text*/) {}
+
+    // Notices, in the order of the window queue: hosts wait on these.
+    // The newest position request has been carried out; the picture shows it.
+    virtual void PositionAnswered(uint32_t /*ms*/) {}
+    // A file recording has been played to its end.
+    virtual void PlayedToEnd() {}
+    // A virtual play clock holds before the sample of this time stamp.
+    virtual void ClockHeld(uint32_t /*sampleTime*/) {}
 };
 
 } // namespace kiv

@@ -5,8 +5,7 @@
 #include "platform/cache_folder.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
-#include "playback/play_messages.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "sources/reading_threads.h"
 
 #include <algorithm>
@@ -41,6 +40,7 @@ TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events, 
                                IRetryTimer* retryTimer, TOptions options)
     : FWindow(window), FEvents(events), FView(view ? view : &FNoView), FRetryTimer(retryTimer),
       FOptions(std::move(options)) {
+    if (!FEvents) FEvents = &FNoEvents;
     if (!FOptions.Clock) FOptions.Clock = std::make_shared<TRealClock>();
     std::string error;
     FCacheFolder = FOptions.CacheFolder.empty() ? MakeCacheFolder(&error) : FOptions.CacheFolder;
@@ -56,7 +56,7 @@ TKivPlayerCore::~TKivPlayerCore() {
 
 void TKivPlayerCore::SetStatus(TStatus status, bool fire) {
     FStatus = status;
-    if (fire && FEvents) FEvents->OnPlayStateChanged(status);
+    if (fire) FEvents->OnPlayStateChanged(status);
 }
 
 HRESULT TKivPlayerCore::Run(const TRow& row, const std::string* address) {
@@ -168,7 +168,9 @@ HRESULT TKivPlayerCore::GetCurrentPosition(int32_t* ms) {
 }
 
 HRESULT TKivPlayerCore::SetCurrentPosition(int32_t ms) {
-    if (FPlayThread) FPlayThread->SetPosition(static_cast<uint32_t>(ms));
+    if (!FPlayThread) return S_OK;
+    ++FPositionRequests;
+    FPlayThread->SetPosition(static_cast<uint32_t>(ms));
     return S_OK;
 }
 
@@ -223,16 +225,18 @@ void TKivPlayerCore::BeginOpen(const std::string& address) {
     FFillThread->Open(source.Name);
 }
 
-void TKivPlayerCore::OpenResult(int code, intptr_t tag) {
+void TKivPlayerCore::OnOpenResult(const TMessage& m) {
+    const auto code = static_cast<int>(m.WParam);
     // A result from a reading thread freed meanwhile is stale.
-    if (FStatus != vpOpening || !FFillThread || FFillThread->Tag() != tag) return;
+    if (FStatus != vpOpening || !FFillThread || FFillThread->Tag() != m.LParam) return;
     if (code == srOk) {
         FRetryDelay = 0;
         FPlayThread =
             std::make_unique<TPlayThread>(&FContext, FOptions.Clock, FCacheFolder + "dump.txt");
         FPlayThread->Start();
         FContext.PlayThread = FPlayThread.get();
-        FView->ApplyDisplayMode(FPlayThread.get());
+        FPositionRequests = 0;
+        ApplyDisplayMode();
         FView->LoadThumbnails(FUrl, FCacheFolder);
         SetStatus(vpOpened, true);
         if (FAutoStart) Play();
@@ -291,7 +295,6 @@ void TKivPlayerCore::ReleaseSource() {
     if (FFillThread) FFillThread->Destroy();
     FContext.PlayThread = nullptr;
     FContext.FillThread = nullptr;
-    FView->ApplyDisplayMode(nullptr);
     FPlayThread.reset();
     FFillThread.reset();
     FContext.Frames.Clear();
@@ -306,37 +309,6 @@ void TKivPlayerCore::CancelOpen() {
     FFillThread.reset();
     FContext.FillThread = nullptr;
     SetStatus(vpClosed, false);
-}
-
-void TKivPlayerCore::HandleMessage(const TMessage& m) {
-    try {
-        switch (m.Msg) {
-        case WM_OPENRESULT:
-            OpenResult(static_cast<int>(m.WParam), m.LParam);
-            break;
-        case WM_RECONNECT:
-            if (m.WParam != 1 || !FFillThread || FFillThread->Tag() != m.LParam) break;
-            Close();
-            DebugLog(" Disconected, try connect again!");
-            // Through the retry delay: a server that drops every connection at once
-            // must not be reconnected to in a tight loop.
-            ScheduleRetry();
-            break;
-        case WM_POSITIONCHANGED:
-            if (FEvents) FEvents->OnPositionChanged(static_cast<int32_t>(m.WParam));
-            break;
-        case WM_PICTURECHANGED:
-            FView->PictureChanged(UnpackRect(m.WParam, m.LParam));
-            break;
-        case WM_SAMPLENOTICE:
-            FView->SampleNotice();
-            break;
-        default:
-            break;
-        }
-    } catch (const std::exception& e) {
-        FView->ShowError(e.what());
-    }
 }
 
 } // namespace kiv

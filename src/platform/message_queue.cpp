@@ -28,13 +28,13 @@ bool TMessageQueue::TryGet(TMessage& msg) {
     return true;
 }
 
-bool TMessageQueue::RemoveAll(uint32_t msg, TMessage& last) {
+size_t TMessageQueue::RemoveAll(uint32_t msg, TMessage& last) {
     std::lock_guard guard(FLock);
-    bool found = false;
+    size_t found = 0;
     for (auto it = FMessages.begin(); it != FMessages.end();) {
         if (it->Msg == msg) {
             last = *it;
-            found = true;
+            ++found;
             it = FMessages.erase(it);
         } else {
             ++it;

@@ -38,7 +38,8 @@ public:
     // Ends a WaitUntil under way (or the next one) without a message.
     void Wake();
     // Removes every waiting message numbered msg; last gets the last one removed.
-    bool RemoveAll(uint32_t msg, TMessage& last);
+    // Returns how many were removed.
+    size_t RemoveAll(uint32_t msg, TMessage& last);
     // Blocks until a message arrives.
     void Get(TMessage& msg);
     // True when a message is waiting before the deadline passes.

@@ -42,7 +42,7 @@ protected:
     bool PeekMessage(TMessage& msg) { return FQueue.Peek(msg); }
     template <class TTest> bool AnyMessage(TTest test) { return FQueue.Any(test); }
     bool TryGetMessage(TMessage& msg) { return FQueue.TryGet(msg); }
-    bool RemoveMessages(uint32_t msg, TMessage& last) { return FQueue.RemoveAll(msg, last); }
+    size_t RemoveMessages(uint32_t msg, TMessage& last) { return FQueue.RemoveAll(msg, last); }
     // True when a message is waiting before the deadline.
     bool WaitMessageUntil(TMessageQueue::TClock::time_point deadline) {
         return FQueue.WaitUntil(deadline);

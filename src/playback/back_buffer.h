@@ -4,7 +4,7 @@
 
 #include "format/kiv_format.h"
 #include "platform/bitmap24.h"
-#include "playback/play_messages.h"
+#include "platform/kiv_messages.h"
 #include "playback/virtual_mouse.h"
 
 #include <atomic>

@@ -24,12 +24,14 @@ void TVirtualClock::Advance(uint32_t ms) {
     FNow += ms;
 }
 
-bool TVirtualClock::WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) {
-    if (FLimit >= 0 && sampleTime > FLimit) {
-        if (!FLimitTold && FOnLimit) FOnLimit();
-        FLimitTold = true;
-        return wait(TDeadline::max());
-    }
+bool TVirtualClock::Holds(uint32_t sampleTime) {
+    if (FLimit < 0 || sampleTime <= FLimit) return false;
+    if (!FLimitTold && FOnLimit) FOnLimit();
+    FLimitTold = true;
+    return true;
+}
+
+bool TVirtualClock::WaitUntil(uint32_t tick, uint32_t, const TWaitMessage&) {
     std::lock_guard guard(FLock);
     if (static_cast<int32_t>(tick - FNow) > 0) FNow = tick;
     return false;

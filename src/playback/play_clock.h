@@ -22,6 +22,9 @@ public:
     virtual bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) = 0;
     // A sample is drawn `lateMs` after it was due (0 when on time); for measurements.
     virtual void Drawn(uint32_t /*sampleTime*/, int32_t /*lateMs*/) {}
+    // True when the sample of this time stamp must never be drawn: the clock holds
+    // before it until a command arrives.
+    virtual bool Holds(uint32_t /*sampleTime*/) { return false; }
 };
 
 class TRealClock : public TPlayClock {
@@ -30,14 +33,16 @@ public:
     bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
 };
 
-// Jumps to every due time at once. With a limit, it holds before the first sample
-// whose time stamp passes it and tells the host so.
+// Jumps to every due time at once. With a limit, it holds before every sample whose
+// time stamp passes it; onLimit runs on the play thread the first time it holds
+// (tests hold the thread there).
 class TVirtualClock : public TPlayClock {
 public:
     explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {})
         : FLimit(limit), FOnLimit(std::move(onLimit)) {}
     uint32_t Now() override;
     bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
+    bool Holds(uint32_t sampleTime) override;
     void Advance(uint32_t ms);
 
 private:

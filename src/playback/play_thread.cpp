@@ -3,8 +3,8 @@
 #include "codec/kivdecoder.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
+#include "platform/kiv_messages.h"
 #include "sources/fill_thread.h"
-#include "sources/messages.h"
 
 #include <cstdio>
 #include <thread>
@@ -96,6 +96,7 @@ void TPlayThread::Dispatch(const TMessage& m) {
         FPlaying = true;
         FSpeed = 1;
         FClockRunning = false; // restarts at the next sample
+        FEndTold = false;
         DrawSampleOneByOne();
         break;
     case WM_PAUSE:
@@ -114,7 +115,10 @@ void TPlayThread::Dispatch(const TMessage& m) {
         // Only the newest of the waiting position requests counts.
         auto target = static_cast<uint32_t>(m.WParam);
         TMessage last;
-        if (RemoveMessages(WM_SETPOSITION, last)) target = static_cast<uint32_t>(last.WParam);
+        const size_t merged = RemoveMessages(WM_SETPOSITION, last);
+        if (merged) target = static_cast<uint32_t>(last.WParam);
+        FPositionRequests += static_cast<uint32_t>(1 + merged);
+        FEndTold = FHoldTold = false;
         HandleSetPosition(target);
         break;
     }
@@ -160,12 +164,22 @@ void TPlayThread::DrawSampleOneByOne() {
     const uint8_t* held = nullptr;
     bool prepared = false; // the held sample is decoded already
     auto waitMessage = [this](TPlayClock::TDeadline d) { return WaitMessageUntil(d); };
+    auto waitCommand = [this] { WaitMessageUntil(TMessageQueue::TClock::time_point::max()); };
     try {
         while (!MessageWaiting()) {
             if (!held) {
+                // Read before the count: a source read through has delivered everything.
+                TFillThread* fill = FContext->FillThread;
+                const bool exhausted = fill && fill->Exhausted();
                 int32_t next = FCurrentIndex + 1;
                 if (next < frames.Count()) held = frames.Sample(next);
                 prepared = false;
+                if (!held && exhausted) {
+                    if (!FEndTold) PostToWindow(WM_PLAYEDTOEND, FCurrentPosition, 0);
+                    FEndTold = true;
+                    waitCommand(); // a stop or seek rewinds the source first
+                    continue;
+                }
             }
             if (!held) {
                 if (FContext->FillThread) FContext->FillThread->Fill(-1);
@@ -173,16 +187,25 @@ void TPlayThread::DrawSampleOneByOne() {
                 continue;
             }
             const uint32_t time = SampleTimeStamp(held);
+            if (FClock->Holds(time)) {
+                if (!FHoldTold) PostToWindow(WM_CLOCKHELD, time, 0);
+                FHoldTold = true;
+                waitCommand();
+                continue;
+            }
             if (FClockRunning && static_cast<int32_t>(ClockReading() - time) < 0) {
                 // Decoding while the sample is not yet due keeps it on time when due.
                 if (!prepared) {
                     prepared = true;
                     try {
                         Decode(held);
-                    } catch (...) {
-                        FCurrentIndex = FCurrentIndex + 1; // play resumes after it
+                    } catch (const std::exception& e) {
+                        // Passed over now; the next sample keeps its own time.
+                        FCurrentIndex = FCurrentIndex + 1;
                         FCurrentPosition = time;
-                        throw;
+                        Skip(held, "DrawSampleOneByOne", e);
+                        TrimIfFull();
+                        held = nullptr;
                     }
                     continue;
                 }
@@ -194,15 +217,45 @@ void TPlayThread::DrawSampleOneByOne() {
             }
             FCurrentIndex = FCurrentIndex + 1;
             FCurrentPosition = time;
+            FEndTold = FHoldTold = false;
             if (!FClockRunning) StartClock(time);
             FClock->Drawn(time, static_cast<int32_t>(ClockReading() - time));
-            DrawSample(held, true, prepared);
+            try {
+                DrawSample(held, prepared);
+            } catch (const std::exception& e) {
+                Skip(held, "DrawSampleOneByOne", e);
+            }
+            TrimIfFull();
             PostChangedRect(false);
             held = nullptr;
         }
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.DrawSampleOneByOne raise:") + e.what());
     }
+}
+
+void TPlayThread::Skip(const uint8_t* sample, const char* where, const std::exception& e) {
+    // The regions of a damaged key frame's segment have no picture to go onto.
+    if (SampleKind(sample) == skKeyFrame) FSegmentDamaged = true;
+    FSkipped = FSkipped + 1;
+    DebugLog(std::string("TPlayThread.") + where + " raise:" + e.what());
+    char line[96];
+    std::snprintf(line, sizeof line, " Skipped the damaged sample at %u ms (%u in all)",
+                  SampleTimeStamp(sample), FSkipped.load());
+    DebugLog(line);
+}
+
+void TPlayThread::TrimIfFull() {
+    auto& frames = FContext->Frames;
+    if (!frames.IsFull()) return;
+    int32_t index = FCurrentIndex;
+    frames.DropBeforeKeyFrame(index);
+    FCurrentIndex = index;
+    if (FContext->FillThread) FContext->FillThread->Fill(-1);
+}
+
+void TPlayThread::AnswerPosition(uint32_t requests) {
+    PostToWindow(WM_POSITIONANSWERED, FCurrentPosition, requests);
 }
 
 void TPlayThread::Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity) {
@@ -233,11 +286,12 @@ void TPlayThread::Decode(const uint8_t* sample) {
     }
 }
 
-void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decoded) {
+void TPlayThread::DrawSample(const uint8_t* sample, bool decoded) {
     const TSampleHeader h = ParseSampleHeader(sample);
     const uint8_t* payload = h.Length ? sample + kSampleHeaderSize : nullptr;
     switch (h.Kind) {
     case skKeyFrame: {
+        FSegmentDamaged = true; // until it is composed
         auto& cache = FContext->KeyFrames;
         std::lock_guard guard(cache.Lock());
         if (const uint8_t* cached = cache.FindKeyFrame(h.TimeStamp)) {
@@ -252,11 +306,14 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decod
         } else {
             Compose(h, nullptr, kDecodeBufferSize);
         }
+        FSegmentDamaged = false;
         break;
     }
     case skDifference:
-    case skPointer:
     case skReplacement:
+        if (FSegmentDamaged) break;
+        [[fallthrough]];
+    case skPointer:
         if (payload && !decoded) DecodePayload(h, payload);
         Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
         break;
@@ -265,13 +322,6 @@ void TPlayThread::DrawSample(const uint8_t* sample, bool trimAllowed, bool decod
         break;
     default:
         break;
-    }
-    auto& frames = FContext->Frames;
-    if (trimAllowed && frames.IsFull()) {
-        int32_t index = FCurrentIndex;
-        frames.DropBeforeKeyFrame(index);
-        FCurrentIndex = index;
-        if (FContext->FillThread) FContext->FillThread->Fill(-1);
     }
 }
 
@@ -288,7 +338,11 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
         FCurrentIndex = i;
         FCurrentPosition = SampleTimeStamp(sample);
         if (!(SampleKind(sample) == skPointer && SampleLength(sample) == 0)) {
-            DrawSample(sample, false, false);
+            try {
+                DrawSample(sample, false);
+            } catch (const std::exception& e) {
+                Skip(sample, "DrawSamples", e);
+            }
             std::this_thread::yield();
         }
     }
@@ -318,6 +372,7 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     if (b >= 0 && b == FCurrentIndex) {
         StartClock(target);
         if (FPlaying) TThread::Post(WM_CONTINUE, 0, 0);
+        AnswerPosition(FPositionRequests);
         return;
     }
     const uint32_t currentKey = index.FloorTime(FCurrentPosition);
@@ -345,19 +400,22 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
         }
         StartClock(target);
         PostToWindow(WM_POSITIONCHANGED, target, 0);
+        AnswerPosition(FPositionRequests);
         if (FPlaying) TThread::Post(WM_CONTINUE, 0, 0);
         return;
     }
     auto* fill = FContext->FillThread;
     const uint8_t kind = fill ? fill->SourceKind() : 0;
-    bool seeking = false;
+    bool seeking = false, drawToComing = false;
     if (c != -1) {
         int32_t current = std::max<int32_t>(FCurrentIndex, c);
         frames.DropBeforeKeyFrame(current);
         FCurrentIndex = current;
         DrawSamples(0, -1);
         if (fill) fill->Fill(static_cast<int32_t>(target));
+        drawToComing = fill != nullptr;
     } else if (kind == skLocalFile || kind == skHttp) {
+        // A seek to the same key frame under way answers this request too.
         if (static_cast<int32_t>(destKey) != FRequestedKeyTime) {
             fill->Reset();
             fill->Seek(static_cast<int32_t>(target));
@@ -365,11 +423,18 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
             FRequestedKeyTime = static_cast<int32_t>(destKey);
             seeking = true;
         }
+        drawToComing = true;
     } else if (target >= frames.FirstTimeStamp() && FPlaying) {
         TThread::Post(WM_CONTINUE, 0, 0);
     }
     StopClock(FCurrentPosition);
     PostToWindow(WM_POSITIONCHANGED, FCurrentPosition, 0);
+    if (drawToComing) {
+        FDrawToExpected = true;
+        FDrawToRequests = FPositionRequests;
+    } else {
+        AnswerPosition(FPositionRequests);
+    }
     if (seeking) PrepareSeekKeyFrame();
 }
 
@@ -401,6 +466,8 @@ void TPlayThread::HandleDrawTo(int32_t index) {
         TThread::Post(WM_CONTINUE, 0, 0);
     }
     PostToWindow(WM_POSITIONCHANGED, FCurrentPosition, 0);
+    if (FDrawToExpected) AnswerPosition(FDrawToRequests);
+    FDrawToExpected = false;
 }
 
 void TPlayThread::HandleStop() {
@@ -416,6 +483,9 @@ void TPlayThread::HandleStop() {
     FCurrentIndex = -1;
     // The reset cut short any seek under way: its answer will never come.
     FRequestedKeyTime = -1;
+    FEndTold = FHoldTold = false;
+    if (FDrawToExpected) AnswerPosition(FDrawToRequests);
+    FDrawToExpected = false;
 }
 
 } // namespace kiv

@@ -4,11 +4,11 @@
 
 #include "buffers/play_context.h"
 #include "platform/event.h"
+#include "platform/kiv_messages.h"
 #include "platform/thread.h"
 #include "platform/window_target.h"
 #include "playback/back_buffer.h"
 #include "playback/play_clock.h"
-#include "playback/play_messages.h"
 
 #include <atomic>
 #include <memory>
@@ -39,6 +39,8 @@ public:
     }
 
     uint32_t CurrentPosition() const { return FCurrentPosition.load(); }
+    // Samples passed over because they failed to decode or compose.
+    uint32_t SkippedSamples() const { return FSkipped.load(); }
     int32_t CurrentIndex() const { return FCurrentIndex.load(); }
     bool Playing() const { return FPlaying.load(); }
     // Null until the thread has created it; read the picture under its lock.
@@ -53,7 +55,12 @@ private:
     // Decodes a sample ahead of its time (key frames into the cache).
     void Decode(const uint8_t* sample);
     void DecodePayload(const TSampleHeader& h, const uint8_t* payload);
-    void DrawSample(const uint8_t* sample, bool trimAllowed, bool decoded);
+    void DrawSample(const uint8_t* sample, bool decoded);
+    // A damaged sample is passed over: the picture stays as it was for it.
+    void Skip(const uint8_t* sample, const char* where, const std::exception& e);
+    void TrimIfFull();
+    // wParam the position, lParam how many requests the answer covers.
+    void AnswerPosition(uint32_t requests);
     void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
     void DrawSamples(int32_t first, int32_t last);
     void PostChangedRect(bool full);
@@ -80,6 +87,13 @@ private:
     uint32_t FStartPosition = 0;               // thread
     std::atomic<bool> FPlaying{false};         // written by the thread
     int32_t FSpeed = 1;                        // thread
+    uint32_t FPositionRequests = 0;            // thread: WM_SETPOSITION taken, merged ones too
+    bool FDrawToExpected = false;              // thread: a WM_DRAWTO will answer a request
+    uint32_t FDrawToRequests = 0;              // thread: the requests that WM_DRAWTO answers
+    bool FEndTold = false;                     // thread: WM_PLAYEDTOEND posted since the last draw
+    bool FHoldTold = false;                    // thread: WM_CLOCKHELD posted since the last draw
+    bool FSegmentDamaged = false;              // thread: the last key frame drawn was damaged
+    std::atomic<uint32_t> FSkipped{0};         // written by the thread
     TEvent FCommandEvent;
     std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts
     std::unique_ptr<uint8_t[]> FDecodeBuffer; // thread

@@ -209,9 +209,13 @@ void TFillThread::HandleRead(int32_t target) {
     const int64_t end = SampleAreaEnd(FContext->Header);
     const uint32_t duration = FContext->Header.Duration;
 
+    // A target not reached is answered with what there is, so no seek waits for ever.
+    auto answer = [&] {
+        if (target >= 0 && !found) PostDrawTo(frames.SampleCount() - 1);
+    };
     auto exhausted = [&] {
         FExhausted = true;
-        if (target > 0 && !found) PostDrawTo(frames.SampleCount() - 1);
+        answer();
     };
     for (;;) {
         if (Interrupted()) break;
@@ -225,7 +229,10 @@ void TFillThread::HandleRead(int32_t target) {
         const auto ask =
             static_cast<int32_t>(std::min<int64_t>({kChunk, FCutter.Room(), end - pos}));
         const int32_t got = FStream->Read(FCutter.Tail(), ask);
-        if (got <= 0) break;
+        if (got <= 0) {
+            answer(); // the source stopped short; a later read may get further
+            break;
+        }
         FTotalBytes += got;
         FLastTick = GetTickMs();
         if (FLastTick > FStartTick)

@@ -7,7 +7,8 @@
 #include "platform/byte_stream.h"
 #include "platform/event.h"
 #include "platform/thread.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
+#include "sources/source_kind.h"
 
 #include <atomic>
 #include <condition_variable>

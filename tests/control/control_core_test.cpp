@@ -1,6 +1,7 @@
 #include "control/kiv_player_core.h"
 #include "net/address.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
+#include "support/core_probe.h"
 #include "support/kiv_script.h"
 #include "support/play_harness.h"
 
@@ -54,6 +55,7 @@ protected:
     void Fresh() {
         Core.reset();
         Window = std::make_unique<TWindowLog>();
+        Window->KeepNotices = true;
         Host = std::make_unique<THost>();
         TKivPlayerCore::TOptions options;
         options.Clock = std::make_shared<TVirtualClock>();
@@ -122,7 +124,9 @@ protected:
     }
 
     // The open result posted by the current reading thread, as it would post it.
-    TMessage ResultOf(int code) { return TMessage{WM_OPENRESULT, code, Core->FillThread()->Tag()}; }
+    TMessage ResultOf(int code) {
+        return TMessage{WM_OPENRESULT, code, TKivPlayerCoreProbe::Fill(*Core)->Tag()};
+    }
 
     TScriptDir Dir;
     const std::string First = Dir.File("first.kiv");
@@ -223,13 +227,14 @@ TEST_F(ControlCoreTest, EveryMemberInEveryStateMovesAndFiresAsTheTableSays) {
             EXPECT_EQ(GetErrorInfo(), want.Fails ? "Not Implement" : "");
             EXPECT_EQ(Core->PlayState(), want.To);
             EXPECT_EQ(Names(Host->States), Names(want.Events));
-            EXPECT_EQ(Core->PlayThread() != nullptr, want.To != vpClosed && want.To != vpOpening);
-            EXPECT_EQ(Core->FillThread() != nullptr, want.To != vpClosed);
+            EXPECT_EQ(TKivPlayerCoreProbe::Play(*Core) != nullptr,
+                      want.To != vpClosed && want.To != vpOpening);
+            EXPECT_EQ(TKivPlayerCoreProbe::Fill(*Core) != nullptr, want.To != vpClosed);
             if (want.To == vpStopped) {
-                EXPECT_EQ(Core->PlayThread()->CurrentPosition(), 0u);
+                EXPECT_EQ(TKivPlayerCoreProbe::Play(*Core)->CurrentPosition(), 0u);
             }
             if (want.To == vpPaused) {
-                EXPECT_FALSE(Core->PlayThread()->Playing());
+                EXPECT_FALSE(TKivPlayerCoreProbe::Play(*Core)->Playing());
             }
             if (member == mOpen) {
                 // The new address opens; a result of the old one is never taken for it.
@@ -304,7 +309,7 @@ TEST_F(ControlCoreTest, LocalOpenFailuresAreReportedNotRetried) {
         EXPECT_EQ(Host->Errors, std::vector<std::string>{text.substr(2)});
         EXPECT_EQ(Names(Host->States), "Opening");
         EXPECT_TRUE(Host->Delays.empty());
-        EXPECT_EQ(Core->FillThread(), nullptr);
+        EXPECT_EQ(TKivPlayerCoreProbe::Fill(*Core), nullptr);
     }
 }
 
@@ -356,7 +361,7 @@ TEST_F(ControlCoreTest, ConnectionCodesAreRetriedAndASuccessfulOpenResetsTheDela
     // already on its way, then comes from a freed reading thread and must be ignored.
     Core->HandleMessage(ResultOf(srCannotConnect));
     EXPECT_EQ(Core->PlayState(), vpClosed);
-    EXPECT_EQ(Core->FillThread(), nullptr);
+    EXPECT_EQ(TKivPlayerCoreProbe::Fill(*Core), nullptr);
     Core->RetryNow();
     Core->HandleMessage(ResultOf(srDisconnected));
     Core->RetryNow();
@@ -395,7 +400,7 @@ TEST_F(ControlCoreTest, ResultOfACancelledOpenIsIgnored) {
     ASSERT_EQ(Core->Open(Dir.File("missing.kiv")), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return !Host->Failures.empty(); }));
     EXPECT_EQ(Core->PlayState(), vpClosed);
-    EXPECT_EQ(Core->PlayThread(), nullptr);
+    EXPECT_EQ(TKivPlayerCoreProbe::Play(*Core), nullptr);
     EXPECT_EQ(Names(Host->States), "Opening Opening");
 }
 
@@ -434,7 +439,7 @@ TEST_F(ControlCoreTest, InconsistentBufferIsListedInTheCacheFolder) {
     ASSERT_TRUE(PumpUntilState(vpOpened));
     const TScript script = ColumnScript();
     for (size_t i = 12; i <= 14; ++i)
-        Core->Context().Frames.AddSample(script.Block(i));
+        TKivPlayerCoreProbe::Context(*Core).Frames.AddSample(script.Block(i));
     Core->SetCurrentPosition(1300);
     ASSERT_TRUE(PumpUntil([&] { return !Host->Positions.empty(); }));
     std::ifstream dump(Core->CacheFolder() + "dump.txt");
@@ -447,7 +452,7 @@ TEST_F(ControlCoreTest, BrokenStreamReopensTheSameAddress) {
     TLogCapture log;
     ASSERT_NO_FATAL_FAILURE(Enter(vpPlaying));
     Host->States.clear();
-    const intptr_t tag = Core->FillThread()->Tag();
+    const intptr_t tag = TKivPlayerCoreProbe::Fill(*Core)->Tag();
     Core->HandleMessage({WM_RECONNECT, 0, tag});
     Core->HandleMessage({WM_RECONNECT, 1, tag + 1000}); // a reading thread since freed
     EXPECT_EQ(Core->PlayState(), vpPlaying);

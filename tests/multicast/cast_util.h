@@ -4,7 +4,7 @@
 
 #include "buffers/play_context.h"
 #include "format/kiv_format.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "sources/multicast_stream.h"
 #include "support/log_capture.h"
 #include "synth/recording_writer.h"

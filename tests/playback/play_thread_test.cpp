@@ -571,51 +571,6 @@ TEST_F(PlayThreadTest, ContinueAfterAPauseDoesNotResume) {
     EXPECT_EQ(Clock->Now(), 1500u + 5000 + 1300);
 }
 
-TEST_F(PlayThreadTest, DamagedLzoSampleStallsPlayWithoutDrawingAStaleImage) {
-    TLogCapture log;
-    const std::string raised =
-        "KivPlayer.ocx ->TPlayThread.DrawSampleOneByOne raise:LZO1X data damaged";
-    Open(ColumnScript(2, [](TScript& s, uint32_t t) {
-        if (t != 200 && t != 300) return false;
-        s.Other(t, skReplacement, static_cast<uint16_t>(t / 100), 0, ckLzo,
-                std::vector<uint8_t>(16, 0xFF));
-        return true;
-    }));
-    // 200 is decoded while it waits for its time.
-    Play->Play();
-    ASSERT_TRUE(log.WaitFor(raised));
-    EXPECT_EQ(Pictures(2).size(), 2u);
-    EXPECT_EQ(Play->CurrentIndex(), 2);
-    EXPECT_EQ(Play->CurrentPosition(), 200u);
-    EXPECT_TRUE(Play->Playing());
-    EXPECT_TRUE(SamePicture(Picture(), Expected(200))) << "column 2 keeps the key frame";
-
-    // 300 is due at once (the clock restarts with it) and decoded as it is drawn.
-    Play->Play();
-    ASSERT_TRUE(log.WaitFor(raised, 2));
-    EXPECT_EQ(Play->CurrentIndex(), 3);
-    EXPECT_TRUE(SamePicture(Picture(), Expected(300))) << "column 3 keeps the key frame";
-
-    Play->Play();
-    EXPECT_EQ(Pictures(16).size(), 16u) << "resumes after the damaged samples";
-    EXPECT_TRUE(SamePicture(Picture(), Expected(1900)));
-}
-
-TEST_F(PlayThreadTest, DamagedSampleInARangeDrawEndsTheThread) {
-    TLogCapture log;
-    Open(ColumnScript(2, [](TScript& s, uint32_t t) {
-        if (t != 200) return false;
-        s.Other(t, skReplacement, 2, 0, ckLzo, std::vector<uint8_t>(16, 0xFF));
-        return true;
-    }));
-    BufferAll();
-    Play->SetPosition(900);
-    ASSERT_TRUE(log.WaitFor("KivPlayer.ocx ->TPlayThread.Execute Error: LZO1X data damaged"));
-    Play->WaitFor();
-    Play->Pause(); // refused, and does not wait
-    EXPECT_EQ(log.Count("PostThreadMessage Error:"), 1);
-}
-
 TEST_F(PlayThreadTest, InconsistentBufferIsListedAndNothingDrawn) {
     TLogCapture log;
     Open(ColumnScript());

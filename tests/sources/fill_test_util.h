@@ -6,7 +6,7 @@
 #include "format/kiv_format.h"
 #include "platform/debug_log.h"
 #include "sources/fill_thread.h"
-#include "sources/messages.h"
+#include "platform/kiv_messages.h"
 #include "support/http_server.h"
 #include "support/log_capture.h"
 #include "support/samples.h"

@@ -4,6 +4,7 @@
 
 #include "platform/debug_log.h"
 #include "platform/event.h"
+#include "platform/kiv_messages.h"
 #include "platform/window_target.h"
 #include "support/log_capture.h"
 
@@ -22,7 +23,14 @@ constexpr int64_t kGenerous = 20000; // ms; only a failing test waits this long
 // the next thread that posts that message until Release is signalled.
 class TWindowLog : public TWindowTarget {
 public:
+    // The notices for hosts (an answered position, the end, a held clock) go to
+    // Notices unless KeepNotices: sequences of the threads' own messages stay as they were.
+    bool KeepNotices = false;
+
     bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        if (!KeepNotices &&
+            (msg == WM_POSITIONANSWERED || msg == WM_PLAYEDTOEND || msg == WM_CLOCKHELD))
+            return Notices.Post(msg, wParam, lParam);
         uint32_t armed = msg;
         if (!FOpen && FGate.compare_exchange_strong(armed, 0)) {
             Reached.Signal();
@@ -55,7 +63,7 @@ public:
         return false;
     }
 
-    TMessageQueue Queue;
+    TMessageQueue Queue, Notices;
     TEvent Reached, Release;
     std::vector<TMessage> Skipped;
 

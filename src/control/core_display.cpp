@@ -1,0 +1,146 @@
+// Display modes, the picture views read, and the statistics figures.
+#include "control/kiv_player_core.h"
+
+#include <mutex>
+
+namespace kiv {
+
+void TKivPlayerCore::ApplyDisplayMode() {
+    const int32_t w = FContext.Header.Width, h = FContext.Header.Height;
+    if (FDisplayMode == dmFull) {
+        FView->ShowFullScreen(w, h);
+        FFullScreenShown = true;
+        return;
+    }
+    FView->ShowInFrame(w, h, FDisplayMode);
+    if (FFullScreenShown) {
+        FFullScreenShown = false;
+        FView->CloseFullScreen();
+    }
+}
+
+void TKivPlayerCore::RefreshPicture() {
+    if (FPlayThread) FPlayThread->Repaint();
+}
+
+void TKivPlayerCore::DisplayModeChanged() {
+    FEvents->OnDisplayModeChanged(FDisplayMode);
+}
+
+void TKivPlayerCore::ChooseFrameMode(TDisplayMode mode) {
+    if (FDisplayMode == mode) return;
+    FDisplayMode = mode;
+    if (FPlayThread) {
+        ApplyDisplayMode();
+        RefreshPicture();
+    }
+    DisplayModeChanged();
+}
+
+void TKivPlayerCore::ChooseFullScreen() {
+    if (FDisplayMode == dmFull) return;
+    FSavedDisplayMode = FDisplayMode;
+    FDisplayMode = dmFull;
+    if (FPlayThread) {
+        ApplyDisplayMode();
+        RefreshPicture();
+    }
+    DisplayModeChanged();
+}
+
+void TKivPlayerCore::LeaveFullScreen() {
+    if (FDisplayMode != dmFull) return;
+    FDisplayMode = FSavedDisplayMode;
+    FView->ShowInFrame(FContext.Header.Width, FContext.Header.Height, FDisplayMode);
+    if (FFullScreenShown) {
+        FFullScreenShown = false;
+        FView->CloseFullScreen();
+    }
+    RefreshPicture();
+    DisplayModeChanged();
+}
+
+void TKivPlayerCore::FullScreenClosed() {
+    // Gone already: it must be neither painted nor freed again.
+    FFullScreenShown = false;
+    LeaveFullScreen();
+}
+
+HRESULT TKivPlayerCore::GetDisplayMode(TDisplayMode* mode) {
+    *mode = FDisplayMode;
+    return S_OK;
+}
+
+HRESULT TKivPlayerCore::SetDisplayMode(int32_t mode) {
+    try {
+        if (mode == FDisplayMode) return S_OK;
+        if (mode == dmAdaptive || mode == dmOriginal)
+            ChooseFrameMode(static_cast<TDisplayMode>(mode));
+        else if (mode == dmFull)
+            ChooseFullScreen();
+        return S_OK;
+    } catch (const std::exception& e) {
+        SetErrorInfo(e.what());
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT TKivPlayerCore::GetFullScreen(bool* on) {
+    *on = FDisplayMode == dmFull;
+    return S_OK;
+}
+
+HRESULT TKivPlayerCore::SetFullScreen(bool on) {
+    return on ? SetDisplayMode(dmFull) : S_OK;
+}
+
+TStatistics TKivPlayerCore::Statistics() const {
+    TStatistics s;
+    const TFramesBuffer& frames = FContext.Frames;
+    s.FirstTimeStamp = frames.FirstTimeStamp();
+    s.LastTimeStamp = frames.LastTimeStamp();
+    s.Samples = frames.Count();
+    s.Bytes = static_cast<uint64_t>(frames.ByteCount());
+    s.Duration = FContext.Header.Duration;
+    s.HeaderPosition = FContext.Header.HeaderPosition;
+    s.IndexEntries = FContext.IndexTable.Count();
+    // The reading thread is the core's own: it lives until the core frees it.
+    if (const TFillThread* fill = FFillThread.get()) {
+        s.Reading = true;
+        s.Bytes += fill->BufferUsed();
+        s.BitRate = fill->BitRate();
+        s.Live = fill->SourceKind() == skLive || fill->SourceKind() == skMulticast;
+    }
+    if (FPlayThread) s.Skipped = FPlayThread->SkippedSamples();
+    return s;
+}
+
+TBackBuffer* TKivPlayerCore::TPicture::Back() const {
+    TBackBuffer* back = FCore.FPlayThread ? FCore.FPlayThread->BackBuffer() : nullptr;
+    return back && back->Initialized() ? back : nullptr;
+}
+
+bool TKivPlayerCore::TPicture::Initialized() const {
+    return Back() != nullptr;
+}
+
+// The picture's size is fixed once its first key frame is composed.
+int32_t TKivPlayerCore::TPicture::Width() const {
+    const TBackBuffer* back = Back();
+    return back ? back->Width() : 0;
+}
+
+int32_t TKivPlayerCore::TPicture::Height() const {
+    const TBackBuffer* back = Back();
+    return back ? back->Height() : 0;
+}
+
+bool TKivPlayerCore::TPicture::Read(const std::function<void(const TBitmap24&)>& read) const {
+    TBackBuffer* back = Back();
+    if (!back) return false;
+    std::lock_guard guard(back->Lock());
+    read(back->Picture());
+    return true;
+}
+
+} // namespace kiv
