@@ -34,6 +34,17 @@ public:
     virtual void OnPlayStateChanged(TStatus /*state*/) {}
     virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
     virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
+    // The form's own events, fired by a view that has a form.
+    virtual void OnActivate() {}
+    virtual void OnClick() {}
+    virtual void OnCreate() {}
+    virtual void OnDblClick() {}
+    virtual void OnDestroy() {}
+    virtual void OnDeactivate() {}
+    // key: the character; the low byte the sink leaves in it replaces it.
+    virtual void OnKeyPress(int16_t& /*key*/) {}
+    virtual void OnPaint() {}
+    virtual void OnSkip(int32_t /*seconds*/) {}
 };
 
 // Buffering figures, read by one call at any moment.

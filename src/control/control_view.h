@@ -42,6 +42,9 @@ public:
     // to the surface the picture goes to, in the mode given.
     virtual void PictureChanged(const TRect&, TDisplayMode, const IPictureSource&) {}
 
+    // The source and its threads are gone; views close what showed them.
+    virtual void SourceReleased() {}
+
     virtual void SampleNotice() {}
     virtual void HideThumbnails() {}
     // Thumbnails of the opened address: from its web server or from beside the file.

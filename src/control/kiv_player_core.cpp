@@ -301,6 +301,7 @@ void TKivPlayerCore::ReleaseSource() {
     FContext.KeyFrames.Clear();
     FContext.IndexTable.Clear();
     SetStatus(vpClosed, false);
+    FView->SourceReleased();
 }
 
 void TKivPlayerCore::CancelOpen() {

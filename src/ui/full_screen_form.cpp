@@ -1,0 +1,50 @@
+#include "ui/full_screen_form.h"
+
+#include "platform/kiv_messages.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+namespace kiv::ui {
+
+TfrmFullScreen::TfrmFullScreen()
+    : QWidget(nullptr, Qt::FramelessWindowHint), FImage(new TImagePic(this)) {
+    setObjectName("frmFullScreen");
+    setWindowTitle(QString::fromUtf8("全屏幕"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+    // The form takes the keys before its picture.
+    setFocusPolicy(Qt::StrongFocus);
+    FImage->OnRightUp = [this] { LeaveFullScreen(); };
+    FImage->OnDblClick = [this] { LeaveFullScreen(); };
+}
+
+void TfrmFullScreen::SetPicture(int32_t width, int32_t height, TWindowTarget* controlWindow) {
+    FControlWindow = controlWindow;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    setGeometry(screen);
+    FImage->setGeometry((screen.width() - width) / 2, (screen.height() - height) / 2, width,
+                        height);
+    FImage->SizeBitmap();
+}
+
+void TfrmFullScreen::LeaveFullScreen() {
+    if (FControlWindow) FControlWindow->Post(WM_EXITFULLSCREEN, 0, 0);
+}
+
+void TfrmFullScreen::keyReleaseEvent(QKeyEvent* e) {
+    if (e->isAutoRepeat()) return;
+    if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_F7) LeaveFullScreen();
+}
+
+void TfrmFullScreen::closeEvent(QCloseEvent* e) {
+    e->accept();
+    if (OnClosedBySystem) OnClosedBySystem();
+}
+
+} // namespace kiv::ui

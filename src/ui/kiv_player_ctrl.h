@@ -1,0 +1,99 @@
+// The control on screen: the core's view, its window for the threads' notices,
+// the picture frame, the full-screen window, the menu and the dialogs.
+#pragma once
+
+#include "control/kiv_player_core.h"
+#include "platform/window_target.h"
+#include "ui/detail_frame.h"
+#include "ui/full_screen_form.h"
+#include "ui/status_form.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+namespace kiv::ui {
+
+class TKivPlayerCtrl : public QWidget,
+                       public TWindowTarget,
+                       public IControlView,
+                       public IKivPlayerEvents,
+                       public IRetryTimer {
+public:
+    // events: the host's sink (may be null); it receives the core's events and
+    // the form's.
+    explicit TKivPlayerCtrl(QWidget* parent = nullptr, IKivPlayerEvents* events = nullptr,
+                            TKivPlayerCore::TOptions options = {});
+    ~TKivPlayerCtrl() override;
+
+    TKivPlayerCore& Core() { return *FCore; }
+    void SetEvents(IKivPlayerEvents* events) { FEvents = events; }
+
+    TDetailFrame* frmDetail() const { return FDetail; }
+    QWidget* frmNails() const { return FNails; }
+    QMenu* pmKiv() const { return FMenu; }
+    // Null unless in full screen.
+    TfrmFullScreen* frmFullScreen() const { return FFull; }
+    TfrmStatus* frmStatus() const { return FStatus; }
+    // The image the picture goes to now.
+    TImagePic* Picture() const;
+    // The menu's two dialogs.
+    void ShowStatus();
+    void ShowAbout();
+
+    // TWindowTarget: any thread.
+    bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
+
+    // IControlView
+    void ShowInFrame(int32_t width, int32_t height, TDisplayMode mode) override;
+    void ShowFullScreen(int32_t width, int32_t height) override;
+    void CloseFullScreen() override;
+    void PictureChanged(const TRect& r, TDisplayMode mode, const IPictureSource& source) override;
+    void SourceReleased() override;
+    void HideThumbnails() override;
+    void ShowError(const std::string& text) override;
+
+    // IKivPlayerEvents, from the core, passed on to the host's sink.
+    void OnPlayStateChanged(TStatus state) override;
+    void OnPositionChanged(int32_t ms) override;
+    void OnDisplayModeChanged(TDisplayMode mode) override;
+
+    // IRetryTimer
+    void Start(uint32_t delayMs) override;
+    void Cancel() override;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    void BuildMenu();
+    void Guarded(const std::function<void()>& f);
+    IKivPlayerEvents& Sink() { return FEvents ? *FEvents : FNoEvents; }
+
+    IKivPlayerEvents* FEvents;
+    IKivPlayerEvents FNoEvents;
+    TDetailFrame* FDetail;
+    QWidget* FNails;
+    QTimer timActiveNails;
+    QTimer FRetryTimer;
+    QMenu* FMenu;
+    QAction *miDisplayMode, *miFull, *miOriginal, *miAdaptive, *miStatus, *miAbout;
+    QPointer<TfrmFullScreen> FFull;
+    QPointer<TfrmStatus> FStatus;
+    QPointer<QMessageBox> FBox;
+    bool FPictureInFull = false;
+    std::unique_ptr<TKivPlayerCore> FCore;
+};
+
+} // namespace kiv::ui

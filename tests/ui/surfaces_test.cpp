@@ -1,0 +1,135 @@
+#include "platform/kiv_messages.h"
+#include "ui/detail_frame.h"
+#include "ui/full_screen_form.h"
+#include "ui/ui_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+
+namespace kiv::ui {
+namespace {
+
+using test::App;
+
+// Requests the surfaces posted, by message number.
+std::vector<uint32_t> Drain(TQueueWindow& w) {
+    std::vector<uint32_t> got;
+    TMessage m;
+    while (w.Queue.TryGet(m))
+        got.push_back(m.Msg);
+    return got;
+}
+
+TEST(DetailFrame, LaysThePictureOutForEachMode) {
+    App();
+    struct TCase {
+        int FrameW, FrameH, PicW, PicH;
+        TDisplayMode Mode;
+        QRect Image;
+        int Zoom;
+        bool HBar, VBar;
+    };
+    const TCase cases[] = {
+        {500, 500, 500, 500, dmAdaptive, {0, 0, 500, 500}, 100, false, false},
+        {500, 500, 501, 500, dmAdaptive, {2, 2, 495, 495}, 99, false, false},
+        {500, 500, 500, 501, dmAdaptive, {2, 2, 495, 495}, 99, false, false},
+        {500, 500, 200, 100, dmAdaptive, {150, 200, 200, 100}, 100, false, false},
+        {500, 500, 1024, 768, dmAdaptive, {4, 66, 491, 368}, 48, false, false},
+        {500, 500, 500, 300, dmOriginal, {0, 100, 500, 300}, 100, true, false},
+        {500, 500, 200, 700, dmOriginal, {150, 0, 200, 700}, 100, false, true},
+        {500, 500, 200, 100, dmOriginal, {150, 200, 200, 100}, 100, false, false},
+    };
+    for (const TCase& c : cases) {
+        TQueueWindow window;
+        TDetailFrame frame(nullptr, &window);
+        frame.resize(c.FrameW, c.FrameH);
+        frame.show();
+        frame.SetPicture(c.PicW, c.PicH, c.Mode);
+        const QString what = QString("%1x%2 in %3x%4 mode %5")
+                                 .arg(c.PicW)
+                                 .arg(c.PicH)
+                                 .arg(c.FrameW)
+                                 .arg(c.FrameH)
+                                 .arg(c.Mode);
+        EXPECT_EQ(frame.imgPic()->geometry(), c.Image) << what.toStdString();
+        EXPECT_EQ(frame.imgPic()->Bitmap().size(), c.Image.size()) << what.toStdString();
+        EXPECT_EQ(frame.Zoom(), c.Zoom) << what.toStdString();
+        EXPECT_EQ(frame.horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, c.HBar)
+            << what.toStdString();
+        EXPECT_EQ(frame.verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, c.VBar)
+            << what.toStdString();
+    }
+}
+
+TEST(DetailFrame, ResizingLaysOutAndAsksForTheWholePicture) {
+    App();
+    TQueueWindow window;
+    TDetailFrame frame(nullptr, &window);
+    frame.resize(500, 500);
+    frame.show();
+    frame.SetPicture(1024, 768, dmAdaptive);
+    Drain(window);
+    frame.resize(1024, 768);
+    EXPECT_EQ(frame.Zoom(), 100);
+    EXPECT_EQ(Drain(window), std::vector<uint32_t>{WM_REFRESHPICTURE});
+    QTest::mouseDClick(frame.imgPic(), Qt::LeftButton);
+    EXPECT_EQ(Drain(window), std::vector<uint32_t>{WM_ENTERFULLSCREEN});
+}
+
+TEST(FullScreen, EachLeaveGestureAsksOnceAndOtherKeysNothing) {
+    App();
+    struct TCase {
+        const char* Name;
+        std::function<void(TfrmFullScreen&)> Do;
+        size_t Requests;
+    };
+    const TCase cases[] = {
+        {"Esc", [](TfrmFullScreen& f) { QTest::keyRelease(&f, Qt::Key_Escape); }, 1},
+        {"F7", [](TfrmFullScreen& f) { QTest::keyRelease(&f, Qt::Key_F7); }, 1},
+        {"A", [](TfrmFullScreen& f) { QTest::keyRelease(&f, Qt::Key_A); }, 0},
+        {"Esc pressed", [](TfrmFullScreen& f) { QTest::keyPress(&f, Qt::Key_Escape); }, 0},
+        {"right up",
+         [](TfrmFullScreen& f) {
+             QTest::mousePress(f.imgPic(), Qt::RightButton);
+             QTest::mouseRelease(f.imgPic(), Qt::RightButton);
+         },
+         1},
+        {"left up", [](TfrmFullScreen& f) { QTest::mouseClick(f.imgPic(), Qt::LeftButton); }, 0},
+        {"double click", [](TfrmFullScreen& f) { QTest::mouseDClick(f.imgPic(), Qt::LeftButton); },
+         1},
+    };
+    for (const TCase& c : cases) {
+        TQueueWindow window;
+        TfrmFullScreen form;
+        form.setAttribute(Qt::WA_DeleteOnClose, false);
+        form.SetPicture(200, 100, &window);
+        form.show();
+        c.Do(form);
+        const auto got = Drain(window);
+        EXPECT_EQ(got.size(), c.Requests) << c.Name;
+        for (uint32_t m : got)
+            EXPECT_EQ(m, WM_EXITFULLSCREEN) << c.Name;
+    }
+}
+
+TEST(FullScreen, CentresByTruncationAndCropsALargerPicture) {
+    App();
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QSize pictures[] = {{201, 101}, screen + QSize(301, 201)};
+    for (const QSize& p : pictures) {
+        TQueueWindow window;
+        TfrmFullScreen form;
+        form.SetPicture(p.width(), p.height(), &window);
+        EXPECT_EQ(form.imgPic()->geometry(),
+                  QRect((screen.width() - p.width()) / 2, (screen.height() - p.height()) / 2,
+                        p.width(), p.height()));
+        EXPECT_EQ(form.imgPic()->Bitmap().size(), p);
+    }
+}
+
+} // namespace
+} // namespace kiv::ui
