@@ -214,7 +214,10 @@ void TKivPlayerCtrl::HideThumbnails() {
 
 void TKivPlayerCtrl::ShowError(const std::string& text) {
     // Failures that repeat while one is shown wait for nothing: one box at a time.
-    if (FBox) return;
+    if (FBox) {
+        if (Notices.Error) Notices.Error(text);
+        return;
+    }
     const QString t = QString::fromStdString(text);
     const bool folder = t.startsWith(kCacheFolderFailure);
     FBox = new QMessageBox(QMessageBox::Critical, folder ? "File" : "KivPlayer", t, QMessageBox::Ok,
@@ -222,6 +225,14 @@ void TKivPlayerCtrl::ShowError(const std::string& text) {
     FBox->setObjectName("msgError");
     FBox->setAttribute(Qt::WA_DeleteOnClose);
     FBox->open();
+    if (Notices.Error) Notices.Error(text);
+}
+
+void TKivPlayerCtrl::PositionAnswered(uint32_t ms) {
+    if (Notices.PositionAnswered) Notices.PositionAnswered(ms);
+}
+void TKivPlayerCtrl::PlayedToEnd() {
+    if (Notices.PlayedToEnd) Notices.PlayedToEnd();
 }
 
 void TKivPlayerCtrl::OnPlayStateChanged(TStatus state) {

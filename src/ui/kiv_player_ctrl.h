@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace kiv::ui {
@@ -31,6 +32,13 @@ public:
     ~TKivPlayerCtrl() override;
 
     TKivPlayerCore& Core() { return *FCore; }
+    // The core's notices, for hosts that wait on them.
+    struct TNotices {
+        std::function<void(uint32_t ms)> PositionAnswered;
+        std::function<void()> PlayedToEnd;
+        // A failure went to the user (or was dropped while a box is open).
+        std::function<void(const std::string& text)> Error;
+    } Notices;
     void SetEvents(IKivPlayerEvents* events) { FEvents = events; }
 
     TDetailFrame* frmDetail() const { return FDetail; }
@@ -56,6 +64,8 @@ public:
     void SourceReleased() override;
     void HideThumbnails() override;
     void ShowError(const std::string& text) override;
+    void PositionAnswered(uint32_t ms) override;
+    void PlayedToEnd() override;
 
     // IKivPlayerEvents, from the core, passed on to the host's sink.
     void OnPlayStateChanged(TStatus state) override;

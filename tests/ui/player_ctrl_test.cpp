@@ -1,0 +1,243 @@
+#include "support/kiv_script.h"
+#include "ui/about_form.h"
+#include "ui/captions.h"
+#include "ui/kiv_player_ctrl.h"
+#include "ui/ui_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstring>
+
+namespace kiv::ui {
+namespace {
+
+using test::App;
+
+class TSink : public IKivPlayerEvents {
+public:
+    explicit TSink(test::TWaiter& w) : FWaiter(w) {}
+    void OnPlayStateChanged(TStatus s) override {
+        States.push_back(s);
+        FWaiter.Notify();
+    }
+    void OnDisplayModeChanged(TDisplayMode m) override {
+        Modes.push_back(m);
+        FWaiter.Notify();
+    }
+    std::vector<TStatus> States;
+    std::vector<TDisplayMode> Modes;
+
+private:
+    test::TWaiter& FWaiter;
+};
+
+class PlayerCtrlTest : public ::testing::Test {
+protected:
+    PlayerCtrlTest() {
+        App();
+        SetChineseCaptions(false);
+        Script.Key(0, MakeColor(200, 0, 0))
+            .Region(500, skReplacement, {10, 10, 110, 60}, MakeColor(0, 200, 0))
+            .Key(1000, MakeColor(0, 0, 200))
+            .Region(1500, skReplacement, {100, 50, 250, 150}, MakeColor(10, 20, 30))
+            .Marker(3000);
+        Script.Write(Path);
+    }
+
+    std::unique_ptr<TKivPlayerCtrl> NewCtrl(TSink& sink) {
+        auto c = std::make_unique<TKivPlayerCtrl>(nullptr, &sink);
+        c->Notices.PositionAnswered = [this](uint32_t) {
+            ++Answers;
+            Waiter.Notify();
+        };
+        c->Notices.Error = [this](const std::string&) { Waiter.Notify(); };
+        c->show();
+        return c;
+    }
+    // Opens the recording without playing it.
+    void Open(TKivPlayerCtrl& c, TSink& sink) {
+        c.Core().SetAutoStart(false);
+        ASSERT_EQ(c.Core().Open(Path), S_OK);
+        ASSERT_TRUE(Waiter.Until([&] { return c.Core().PlayState() == vpOpened; }));
+        (void)sink;
+    }
+
+    test::TScriptDir Dir;
+    std::string Path = Dir.File("ui.kiv");
+    test::TScript Script{300, 200};
+    test::TWaiter Waiter;
+    int Answers = 0;
+};
+
+TEST_F(PlayerCtrlTest, CaptionsFollowTheLanguage) {
+    struct TCase {
+        const char* Name;
+        const char* Chinese;
+        const char* English;
+    };
+    const TCase cases[] = {
+        {"miDisplayMode", "显示模式", "Display Mode"},
+        {"miFull", "全屏幕(双击鼠标左键)", "Full screen (Double Click)"},
+        {"miOriginal", "实际大小", "Original size"},
+        {"miAdaptive", "自适应", "Full of window"},
+        {"miStatus", "统计信息", "Statistic"},
+        {"miAbout", "关于", "About"},
+        {"frmStatus", "统计信息", "Statistic"},
+        {"gbBuffer", "缓冲状态", "Buffer status"},
+        {"labFrom2", "开始：", "Start:"},
+        {"labTo2", "结束：", "Stop:"},
+        {"labFrames2", "帧数：", "Frames:"},
+        {"labBytes2", "字节：", "Bytes:"},
+        {"labBPS2", "速度：", "Speed:"},
+        {"labDuration2", "长度：", "Length:"},
+        {"btnClose", "关闭", "Close"},
+        {"frmAbout", "关于", "About"},
+        {"btnOK", "确定", "OK"},
+        {"Label1", "Corvale KivPlayer ", "Corvale KivPlayer "},
+    };
+    for (bool chinese : {true, false}) {
+        SetChineseCaptions(chinese);
+        TSink sink(Waiter);
+        auto c = NewCtrl(sink);
+        c->ShowStatus();
+        c->ShowAbout();
+        for (const TCase& k : cases) {
+            QObject* o = c->findChild<QObject*>(k.Name);
+            ASSERT_NE(o, nullptr) << k.Name;
+            QString text;
+            if (auto* a = qobject_cast<QAction*>(o)) text = a->text();
+            if (auto* l = qobject_cast<QLabel*>(o)) text = l->text();
+            if (auto* b = qobject_cast<QAbstractButton*>(o)) text = b->text();
+            if (auto* g = qobject_cast<QGroupBox*>(o)) text = g->title();
+            if ((o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) ||
+                k.Name == std::string("frmStatus"))
+                text = static_cast<QWidget*>(o)->windowTitle();
+            EXPECT_EQ(text.toStdString(), chinese ? k.Chinese : k.English) << k.Name;
+        }
+    }
+}
+
+TEST_F(PlayerCtrlTest, StatisticsAfterAFailedOpenAndClosedWithTheSource) {
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    ASSERT_EQ(c->Core().Open(Dir.File("missing.kiv")), S_OK);
+    ASSERT_TRUE(Waiter.Until([&] { return c->findChild<QMessageBox*>("msgError") != nullptr; }));
+    // Repeated failures do not pile up boxes.
+    c->ShowError("again");
+    c->ShowError("and again");
+    EXPECT_EQ(c->findChildren<QMessageBox*>().size(), 1);
+    c->ShowStatus();
+    ASSERT_NE(c->frmStatus(), nullptr);
+    EXPECT_EQ(c->frmStatus()->pos(), QPoint(0, 0));
+    auto label = [&](const char* name) {
+        return c->frmStatus()->findChild<QLabel*>(name)->text().toStdString();
+    };
+    // No reading thread: the first figures stay.
+    for (auto [name, text] : {std::pair{"labFrom", "00:00:00"},
+                              {"labTo", "00:00:00"},
+                              {"labFrames", "0"},
+                              {"labBytes", "0K"},
+                              {"labBPS", "0 kbps"},
+                              {"labDuration", "00:00:00"}})
+        EXPECT_EQ(label(name), text) << name;
+
+    Open(*c, sink);
+    c->ShowStatus();
+    const TStatistics s = c->Core().Statistics();
+    EXPECT_EQ(label("labFrames"), std::to_string(s.Samples));
+    EXPECT_EQ(label("labBytes"), std::to_string(static_cast<uint32_t>(s.Bytes) >> 10) + "K");
+    EXPECT_EQ(label("labBPS"), std::to_string(s.BitRate) + " Kbps");
+    EXPECT_EQ(label("labDuration"), TimeText(c->Core().Duration()).toStdString());
+    ASSERT_EQ(c->Core().Close(), S_OK);
+    EXPECT_EQ(c->frmStatus(), nullptr);
+}
+
+TEST_F(PlayerCtrlTest, AboutShowsTheLibrarysVersionCentred) {
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    c->ShowAbout();
+    auto* about = c->findChild<QDialog*>("frmAbout");
+    ASSERT_NE(about, nullptr);
+    auto* version = about->findChild<QLabel*>("labVersion");
+    EXPECT_EQ(version->text().toStdString(), "4.1.0.885");
+    EXPECT_EQ(version->x(), (about->width() - version->width()) / 2);
+    EXPECT_TRUE(about->findChild<QLabel*>("Label1")->font().bold());
+}
+
+TEST_F(PlayerCtrlTest, EachWayOutOfFullScreenReturnsOnceToTheSavedMode) {
+    struct TCase {
+        const char* Name;
+        std::function<void(TfrmFullScreen&)> Leave;
+    };
+    const TCase cases[] = {
+        {"Esc", [](TfrmFullScreen& f) { QTest::keyRelease(&f, Qt::Key_Escape); }},
+        {"F7", [](TfrmFullScreen& f) { QTest::keyRelease(&f, Qt::Key_F7); }},
+        {"right up",
+         [](TfrmFullScreen& f) {
+             QTest::mousePress(f.imgPic(), Qt::RightButton);
+             QTest::mouseRelease(f.imgPic(), Qt::RightButton);
+         }},
+        {"double click", [](TfrmFullScreen& f) { QTest::mouseDClick(f.imgPic(), Qt::LeftButton); }},
+        {"system close", [](TfrmFullScreen& f) { f.close(); }},
+    };
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    c->Core().ChooseOriginal();
+    Open(*c, sink);
+    for (const TCase& k : cases) {
+        sink.Modes.clear();
+        c->Core().ChooseFullScreen();
+        ASSERT_NE(c->frmFullScreen(), nullptr) << k.Name;
+        EXPECT_EQ(c->Picture(), c->frmFullScreen()->imgPic()) << k.Name;
+        k.Leave(*c->frmFullScreen());
+        ASSERT_TRUE(Waiter.Until([&] { return c->Core().DisplayMode() == dmOriginal; })) << k.Name;
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(sink.Modes, (std::vector<TDisplayMode>{dmFull, dmOriginal})) << k.Name;
+        EXPECT_EQ(c->frmFullScreen(), nullptr) << k.Name;
+        EXPECT_EQ(c->Picture(), c->frmDetail()->imgPic()) << k.Name;
+    }
+}
+
+TEST_F(PlayerCtrlTest, TwoControlsEachKeepTheirOwnFullScreenWindow) {
+    TSink sink1(Waiter), sink2(Waiter);
+    auto c1 = NewCtrl(sink1);
+    auto c2 = NewCtrl(sink2);
+    Open(*c1, sink1);
+    Open(*c2, sink2);
+    c1->Core().ChooseFullScreen();
+    c2->Core().ChooseFullScreen();
+    ASSERT_NE(c1->frmFullScreen(), nullptr);
+    ASSERT_NE(c2->frmFullScreen(), nullptr);
+    EXPECT_NE(c1->frmFullScreen(), c2->frmFullScreen());
+    QTest::keyRelease(c1->frmFullScreen(), Qt::Key_Escape);
+    ASSERT_TRUE(Waiter.Until([&] { return c1->Core().DisplayMode() == dmAdaptive; }));
+    EXPECT_EQ(c1->frmFullScreen(), nullptr);
+    ASSERT_NE(c2->frmFullScreen(), nullptr);
+    EXPECT_EQ(c2->Core().DisplayMode(), dmFull);
+}
+
+TEST_F(PlayerCtrlTest, ASeekInOriginalSizeLeavesTheRecordedPicture) {
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    c->Core().ChooseOriginal();
+    Open(*c, sink);
+    ASSERT_EQ(c->Core().SetCurrentPosition(1600), S_OK);
+    ASSERT_TRUE(Waiter.Until([&] { return Answers > 0; }));
+    QCoreApplication::sendPostedEvents();
+    const QImage& got = c->frmDetail()->imgPic()->Bitmap();
+    const TBitmap24 want = Script.Expected(Script.IndexOf(1500));
+    ASSERT_EQ(got.size(), QSize(want.Width(), want.Height()));
+    for (int y = 0; y < want.Height(); ++y)
+        ASSERT_EQ(std::memcmp(got.constScanLine(y), want.Row(y), 3 * size_t(want.Width())), 0)
+            << "row " << y;
+}
+
+} // namespace
+} // namespace kiv::ui
