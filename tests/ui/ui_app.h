@@ -13,8 +13,9 @@ inline QApplication& App() {
     static int argc = 1;
     static char name[] = "ui_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals may be gone by the time statics are.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Runs the event loop until done holds after an event, or ms pass (false).
