@@ -1,0 +1,38 @@
+// kivplayer: the desktop player, the control above a transport bar.
+#include "options.h"
+#include "player_window.h"
+
+#include "platform/heap_tuning.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options =
+        kivplayer::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
+    if (!options) {
+        std::fprintf(stderr, "kivplayer: %s\n%s", error.c_str(), kivplayer::kUsage);
+        return 2;
+    }
+    if (options->Help) {
+        std::fputs(kivplayer::kUsage, stdout);
+        return 0;
+    }
+    if (options->Version) {
+        std::printf("kivplayer %s\n", KIV_FILE_VERSION);
+        return 0;
+    }
+    if (!options->Script.empty()) {
+        // The script host comes with the automation layer.
+        std::fprintf(stderr, "kivplayer: --script is not available yet\n");
+        return 2;
+    }
+    kiv::TunePlayerHeap();
+    QApplication app(argc, argv);
+    kivplayer::TPlayerWindow window(*options);
+    window.show();
+    if (!options->Address.empty()) window.OpenAddress(QString::fromStdString(options->Address));
+    return app.exec();
+}

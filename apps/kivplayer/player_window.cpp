@@ -1,0 +1,201 @@
+#include "player_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace kivplayer {
+
+namespace {
+
+constexpr int kRecentCount = 8;
+constexpr int64_t kStepMs = 5000;
+
+QSettings Settings() {
+    return QSettings("Corvale", "kivplayer");
+}
+
+} // namespace
+
+TPlayerWindow::TPlayerWindow(const TOptions& options) {
+    setObjectName("kivplayer");
+    setWindowTitle("KivPlayer");
+    setAcceptDrops(true);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    FCtrl = new kiv::ui::TKivPlayerCtrl(central, this);
+    FBar = new TTransportBar(central);
+    column->addWidget(FCtrl, 1);
+    column->addWidget(FBar);
+    setCentralWidget(central);
+    BuildMenu();
+    BuildKeys();
+
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    core.SetAutoStart(options.AutoStart);
+    core.SetPageUrl(options.PageUrl);
+    Check(core.SetDisplayMode(options.Mode));
+    FBar->ShowMode(core.DisplayMode());
+    FBar->OnPlayPause = [this] { PlayPause(); };
+    FBar->OnStop = [this] { Check(FCtrl->Core().Stop()); };
+    FBar->OnFastForward = [this] { Check(FCtrl->Core().FastForward()); };
+    FBar->OnSeek = [this](uint32_t ms) { SeekTo(ms); };
+    FBar->OnMode = [this](kiv::TDisplayMode m) { Check(FCtrl->Core().SetDisplayMode(m)); };
+
+    // The window is sized around the control.
+    const QSize saved = Settings().value("windowSize").toSize();
+    if (!options.SizeGiven && saved.isValid()) {
+        resize(saved);
+    } else {
+        FCtrl->setFixedSize(options.Width, options.Height);
+        adjustSize();
+        FCtrl->setMinimumSize(0, 0);
+        FCtrl->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    FRefresh.setInterval(200);
+    connect(&FRefresh, &QTimer::timeout, this, [this] { RefreshBar(); });
+    FRefresh.start();
+}
+
+void TPlayerWindow::BuildMenu() {
+    QMenu* file = menuBar()->addMenu("&File");
+    QAction* open = file->addAction("&Open file...", this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, "Open recording", QString(),
+                                                          "Recordings (*.kiv *.sms);;All (*)");
+        if (!path.isEmpty()) OpenAddress(path);
+    });
+    open->setShortcut(QKeySequence("Ctrl+O"));
+    QAction* address = file->addAction("Open &address...", this, [this] {
+        bool ok = false;
+        const QString a = QInputDialog::getText(this, "Open address", "Address:", QLineEdit::Normal,
+                                                QString(), &ok);
+        if (ok && !a.trimmed().isEmpty()) OpenAddress(a.trimmed());
+    });
+    address->setShortcut(QKeySequence("Ctrl+L"));
+    FRecent = file->addMenu("&Recent");
+    RefreshRecent();
+    file->addSeparator();
+    file->addAction("&Quit", QKeySequence("Ctrl+Q"), this, &QWidget::close);
+}
+
+void TPlayerWindow::BuildKeys() {
+    auto key = [this](QKeySequence k, std::function<void()> f) {
+        auto* s = new QShortcut(k, this);
+        connect(s, &QShortcut::activated, this, f);
+    };
+    key(Qt::Key_Space, [this] { PlayPause(); });
+    key(Qt::Key_Left, [this] {
+        int32_t ms = 0;
+        FCtrl->Core().GetCurrentPosition(&ms);
+        SeekTo(int64_t{ms} - kStepMs);
+    });
+    key(Qt::Key_Right, [this] {
+        int32_t ms = 0;
+        FCtrl->Core().GetCurrentPosition(&ms);
+        SeekTo(int64_t{ms} + kStepMs);
+    });
+    key(Qt::Key_Home, [this] { SeekTo(0); });
+    key(Qt::Key_F, [this] { Check(FCtrl->Core().SetFullScreen(true)); });
+    key(Qt::Key_Escape, [this] { FCtrl->Core().LeaveFullScreen(); });
+}
+
+void TPlayerWindow::Check(kiv::HRESULT hr) {
+    if (hr != kiv::S_OK) FCtrl->ShowError(kiv::GetErrorInfo());
+}
+
+void TPlayerWindow::PlayPause() {
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    const kiv::TStatus s = core.PlayState();
+    if (s == kiv::vpClosed || s == kiv::vpOpening) return;
+    Check(s == kiv::vpPlaying ? core.Pause() : core.Play());
+}
+
+std::pair<uint32_t, uint32_t> TPlayerWindow::SeekRange() {
+    const kiv::TStatistics s = FCtrl->Core().Statistics();
+    if (s.Live) return {s.FirstTimeStamp, s.LastTimeStamp};
+    return {0, FCtrl->Core().Duration()};
+}
+
+void TPlayerWindow::SeekTo(int64_t ms) {
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    const kiv::TStatus s = core.PlayState();
+    if (s == kiv::vpClosed || s == kiv::vpOpening) return;
+    const auto [first, last] = SeekRange();
+    ms = std::clamp<int64_t>(ms, first, std::max(first, last));
+    Check(core.SetCurrentPosition(static_cast<int32_t>(ms)));
+    RefreshBar();
+}
+
+void TPlayerWindow::RefreshBar() {
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    int32_t pos = 0;
+    core.GetCurrentPosition(&pos);
+    const auto [first, last] = SeekRange();
+    FBar->Show(core.PlayState(), static_cast<uint32_t>(std::max(pos, 0)), first, last,
+               core.Duration());
+}
+
+void TPlayerWindow::OpenAddress(const QString& address) {
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    if (core.PlayState() != kiv::vpClosed) Check(core.Close());
+    QSettings settings = Settings();
+    QStringList recent = settings.value("recent").toStringList();
+    recent.removeAll(address);
+    recent.prepend(address);
+    while (recent.size() > kRecentCount)
+        recent.removeLast();
+    settings.setValue("recent", recent);
+    RefreshRecent();
+    const QString name = QFileInfo(address).fileName();
+    setWindowTitle((name.isEmpty() ? address : name) + " - KivPlayer");
+    Check(core.Open(address.toStdString()));
+}
+
+void TPlayerWindow::RefreshRecent() {
+    FRecent->clear();
+    for (const QString& a : Settings().value("recent").toStringList())
+        FRecent->addAction(a, this, [this, a] { OpenAddress(a); });
+    FRecent->setEnabled(!FRecent->isEmpty());
+}
+
+void TPlayerWindow::OnPlayStateChanged(kiv::TStatus) {
+    RefreshBar();
+}
+
+void TPlayerWindow::OnDisplayModeChanged(kiv::TDisplayMode mode) {
+    FBar->ShowMode(mode);
+}
+
+void TPlayerWindow::closeEvent(QCloseEvent* e) {
+    Settings().setValue("windowSize", size());
+    QMainWindow::closeEvent(e);
+}
+
+void TPlayerWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls() || e->mimeData()->hasText()) e->acceptProposedAction();
+}
+
+void TPlayerWindow::dropEvent(QDropEvent* e) {
+    const QMimeData* m = e->mimeData();
+    QString address;
+    if (m->hasUrls() && !m->urls().isEmpty()) {
+        const QUrl u = m->urls().first();
+        address = u.isLocalFile() ? u.toLocalFile() : u.toString();
+    } else if (m->hasText()) {
+        address = m->text().trimmed();
+    }
+    if (address.isEmpty()) return;
+    e->acceptProposedAction();
+    OpenAddress(address);
+}
+
+} // namespace kivplayer

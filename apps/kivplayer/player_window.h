@@ -1,0 +1,49 @@
+// The kivplayer window: the control above the transport bar, the menu of
+// files and addresses, drops, and the keys.
+#pragma once
+
+#include "options.h"
+#include "transport_bar.h"
+#include "ui/kiv_player_ctrl.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QMenu;
+
+namespace kivplayer {
+
+class TPlayerWindow : public QMainWindow, public kiv::IKivPlayerEvents {
+public:
+    explicit TPlayerWindow(const TOptions& options);
+
+    kiv::ui::TKivPlayerCtrl& Control() { return *FCtrl; }
+    // Closes what is open and opens address; failures go to the control's boxes.
+    void OpenAddress(const QString& address);
+
+    void OnPlayStateChanged(kiv::TStatus state) override;
+    void OnDisplayModeChanged(kiv::TDisplayMode mode) override;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    void BuildMenu();
+    void BuildKeys();
+    void RefreshBar();
+    void RefreshRecent();
+    void Check(kiv::HRESULT hr);
+    void PlayPause();
+    void SeekTo(int64_t ms);
+    // The range a seek may reach: the recording, or what a live source buffered.
+    std::pair<uint32_t, uint32_t> SeekRange();
+
+    kiv::ui::TKivPlayerCtrl* FCtrl;
+    TTransportBar* FBar;
+    QMenu* FRecent = nullptr;
+    QTimer FRefresh;
+};
+
+} // namespace kivplayer

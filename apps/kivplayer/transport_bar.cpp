@@ -1,0 +1,85 @@
+#include "transport_bar.h"
+
+#include "ui/captions.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+
+namespace kivplayer {
+
+using kiv::ui::TimeText;
+
+TTransportBar::TTransportBar(QWidget* parent) : QWidget(parent) {
+    setObjectName("transportBar");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 2, 4, 2);
+    auto button = [&](const char* name, QStyle::StandardPixmap icon, std::function<void()>* f) {
+        auto* b = new QPushButton(style()->standardIcon(icon), QString(), this);
+        b->setObjectName(name);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this, [f] {
+            if (*f) (*f)();
+        });
+        row->addWidget(b);
+        return b;
+    };
+    FPlay = button("btnPlay", QStyle::SP_MediaPlay, &OnPlayPause);
+    FStop = button("btnStop", QStyle::SP_MediaStop, &OnStop);
+    FForward = button("btnForward", QStyle::SP_MediaSeekForward, &OnFastForward);
+    FSlider = new QSlider(Qt::Horizontal, this);
+    FSlider->setObjectName("sliderPosition");
+    FSlider->setFocusPolicy(Qt::NoFocus);
+    row->addWidget(FSlider, 1);
+    FTime = new QLabel("00:00:00 / 00:00:00", this);
+    FTime->setObjectName("labTime");
+    row->addWidget(FTime);
+    FMode = new QComboBox(this);
+    FMode->setObjectName("cbMode");
+    FMode->setFocusPolicy(Qt::NoFocus);
+    using kiv::ui::Caption;
+    using kiv::ui::TCaption;
+    FMode->addItem(Caption(TCaption::Adaptive), kiv::dmAdaptive);
+    FMode->addItem(Caption(TCaption::Original), kiv::dmOriginal);
+    FMode->addItem(Caption(TCaption::Full), kiv::dmFull);
+    row->addWidget(FMode);
+
+    connect(FSlider, &QSlider::sliderPressed, this, [this] { FDragging = true; });
+    connect(FSlider, &QSlider::sliderReleased, this, [this] {
+        FDragging = false;
+        if (OnSeek) OnSeek(static_cast<uint32_t>(FSlider->value()));
+    });
+    connect(FSlider, &QSlider::actionTriggered, this, [this](int action) {
+        // Clicks on the groove seek at once; a drag seeks when released.
+        if (action != QAbstractSlider::SliderMove && OnSeek)
+            OnSeek(static_cast<uint32_t>(FSlider->sliderPosition()));
+    });
+    connect(FMode, &QComboBox::activated, this, [this](int i) {
+        if (!FShowing && OnMode) OnMode(static_cast<kiv::TDisplayMode>(FMode->itemData(i).toInt()));
+    });
+}
+
+void TTransportBar::Show(kiv::TStatus state, uint32_t position, uint32_t first, uint32_t last,
+                         uint32_t duration) {
+    const bool open = state != kiv::vpClosed && state != kiv::vpOpening;
+    FPlay->setIcon(style()->standardIcon(state == kiv::vpPlaying ? QStyle::SP_MediaPause
+                                                                 : QStyle::SP_MediaPlay));
+    FSlider->setEnabled(open && last > first);
+    if (!FDragging) {
+        FSlider->setRange(static_cast<int>(first), static_cast<int>(last));
+        FSlider->setPageStep(std::max<int>(1000, static_cast<int>((last - first) / 10)));
+        FSlider->setValue(static_cast<int>(position));
+    }
+    FTime->setText(TimeText(position) + " / " + TimeText(duration));
+}
+
+void TTransportBar::ShowMode(kiv::TDisplayMode mode) {
+    FShowing = true;
+    FMode->setCurrentIndex(FMode->findData(mode));
+    FShowing = false;
+}
+
+} // namespace kivplayer

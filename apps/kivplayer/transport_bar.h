@@ -1,0 +1,40 @@
+// The bar under the control: play/pause, stop, fast forward, the seek slider
+// with the position and duration, and the display mode.
+#pragma once
+
+#include "control/control_types.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace kivplayer {
+
+class TTransportBar : public QWidget {
+public:
+    explicit TTransportBar(QWidget* parent);
+
+    // The seekable range in ms (a live source: what is buffered) and the position.
+    void Show(kiv::TStatus state, uint32_t position, uint32_t first, uint32_t last,
+              uint32_t duration);
+    void ShowMode(kiv::TDisplayMode mode);
+
+    std::function<void()> OnPlayPause, OnStop, OnFastForward;
+    std::function<void(uint32_t ms)> OnSeek;
+    std::function<void(kiv::TDisplayMode)> OnMode;
+
+private:
+    QPushButton *FPlay, *FStop, *FForward;
+    QSlider* FSlider;
+    QLabel* FTime;
+    QComboBox* FMode;
+    bool FDragging = false;
+    bool FShowing = false;
+};
+
+} // namespace kivplayer
