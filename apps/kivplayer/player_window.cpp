@@ -167,8 +167,9 @@ void TPlayerWindow::RefreshRecent() {
     FRecent->setEnabled(!FRecent->isEmpty());
 }
 
-void TPlayerWindow::OnPlayStateChanged(kiv::TStatus) {
+void TPlayerWindow::OnPlayStateChanged(kiv::TStatus state) {
     RefreshBar();
+    if (StateChanged) StateChanged(state);
 }
 
 void TPlayerWindow::OnDisplayModeChanged(kiv::TDisplayMode mode) {

@@ -20,6 +20,8 @@ public:
     kiv::ui::TKivPlayerCtrl& Control() { return *FCtrl; }
     // Closes what is open and opens address; failures go to the control's boxes.
     void OpenAddress(const QString& address);
+    // Told of every change of play state the control fires.
+    std::function<void(kiv::TStatus)> StateChanged;
 
     void OnPlayStateChanged(kiv::TStatus state) override;
     void OnDisplayModeChanged(kiv::TDisplayMode mode) override;

@@ -1,0 +1,72 @@
+// kivplayer's window on a real X server: run under xvfb-run.
+#include "player_window.h"
+#include "support/kiv_script.h"
+#include "synth/synth.h"
+#include "ui/ui_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace kivplayer {
+namespace {
+
+TEST(KivplayerWindow, PlaysARecordingOnScreen) {
+    kiv::test::App();
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    kiv::test::TScriptDir dir;
+    const std::string path = dir.File("demo.kiv");
+    kiv::synth::TSynthOptions synth;
+    synth.Seconds = 10;
+    synth.Width = 640;
+    synth.Height = 400;
+    kiv::synth::WriteSynthRecording(path, synth);
+
+    kiv::test::TWaiter waiter;
+    TOptions options;
+    options.SizeGiven = true; // not the size a previous run left
+    options.Width = 700;
+    options.Height = 460;
+    TPlayerWindow window(options);
+    window.StateChanged = [&](kiv::TStatus) { waiter.Notify(); };
+    int answers = 0;
+    window.Control().Notices.PositionAnswered = [&](uint32_t) {
+        ++answers;
+        waiter.Notify();
+    };
+    window.show();
+    window.OpenAddress(QString::fromStdString(path));
+    kiv::TKivPlayerCore& core = window.Control().Core();
+    ASSERT_TRUE(waiter.Until([&] { return core.PlayState() == kiv::vpPlaying; }));
+    ASSERT_EQ(core.SetCurrentPosition(3000), kiv::S_OK);
+    ASSERT_TRUE(waiter.Until([&] { return answers > 0; }));
+    QCoreApplication::sendPostedEvents();
+    window.repaint();
+
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const std::string out = std::string(KIV_BINARY_DIR) + "/kivplayer-xvfb.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(out)));
+    std::printf("screenshot: %s\n", out.c_str());
+
+    // What the screen shows of the picture is what the control painted.
+    const auto* pic = window.Control().frmDetail()->imgPic();
+    const QImage bitmap = pic->Bitmap().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(bitmap.isNull());
+    const QPoint origin = pic->mapToGlobal(QPoint(0, 0));
+    int same = 0, checked = 0, lit = 0;
+    for (int y = 0; y < bitmap.height(); y += 37)
+        for (int x = 0; x < bitmap.width(); x += 41) {
+            const QPoint p = origin + QPoint(x, y);
+            if (!shot.rect().contains(p)) continue;
+            ++checked;
+            same += (shot.pixel(p) & 0xFFFFFF) == (bitmap.pixel(x, y) & 0xFFFFFF);
+            lit += (bitmap.pixel(x, y) & 0xFFFFFF) != 0;
+        }
+    ASSERT_GT(checked, 50);
+    EXPECT_EQ(same, checked);
+    EXPECT_GT(lit, checked / 2); // a picture, not a black frame
+}
+
+} // namespace
+} // namespace kivplayer
