@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and plays ADDRESS (or the bundled demo recording).
-# Until the player window exists, playing is headless: kivtool prints what the
-# control would do and writes the pictures it would show.
+# Installs what is missing, builds, and plays ADDRESS (or the bundled demo recording):
+# in the kivplayer window when a display is there (X11 or Wayland), else headless
+# with kivtool, which prints what the control does and writes the pictures it shows.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -16,6 +16,12 @@ if [ -z "$address" ]; then
     "$kivtool" synth "$address"
   fi
 fi
+
+kivplayer=build/apps/kivplayer/kivplayer
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$kivplayer" ]; then
+  exec "$kivplayer" "$address"
+fi
+echo "== no display (DISPLAY and WAYLAND_DISPLAY unset): playing headless with kivtool"
 
 echo "== kivtool info $address"
 "$kivtool" info "$address"
