@@ -23,6 +23,12 @@ using test::App;
 class TSink : public IKivPlayerEvents {
 public:
     explicit TSink(test::TWaiter& w) : FWaiter(w) {}
+    void OnClick() override { Form.push_back("click"); }
+    void OnDblClick() override { Form.push_back("dblclick"); }
+    void OnKeyPress(int16_t& key) override {
+        Form.push_back("key " + std::string(1, static_cast<char>(key)));
+    }
+    std::vector<std::string> Form;
     void OnPlayStateChanged(TStatus s) override {
         States.push_back(s);
         FWaiter.Notify();
@@ -121,6 +127,74 @@ TEST_F(PlayerCtrlTest, CaptionsFollowTheLanguage) {
                 text = static_cast<QWidget*>(o)->windowTitle();
             EXPECT_EQ(text.toStdString(), chinese ? k.Chinese : k.English) << k.Name;
         }
+    }
+}
+
+TEST_F(PlayerCtrlTest, TheFormsEventsReachTheSink) {
+    struct TCase {
+        const char* Name;
+        std::function<void(TKivPlayerCtrl&)> Do;
+        std::vector<std::string> Fired;
+    };
+    const TCase cases[] = {
+        {"click on the form",
+         [](TKivPlayerCtrl& c) { QTest::mouseClick(&c, Qt::LeftButton); },
+         {"click"}},
+        {"click on the frame",
+         [](TKivPlayerCtrl& c) { QTest::mouseClick(c.frmDetail()->viewport(), Qt::LeftButton); },
+         {"click"}},
+        {"click on the picture",
+         [](TKivPlayerCtrl& c) { QTest::mouseClick(c.frmDetail()->imgPic(), Qt::LeftButton); },
+         {"click"}},
+        {"double click on the form",
+         [](TKivPlayerCtrl& c) { QTest::mouseDClick(&c, Qt::LeftButton); },
+         {"dblclick"}},
+        // A character typed into a child reaches the form first.
+        {"key on the picture",
+         [](TKivPlayerCtrl& c) { QTest::keyClick(c.frmDetail()->imgPic(), Qt::Key_A); },
+         {"key a"}},
+        {"a key that is no character",
+         [](TKivPlayerCtrl& c) { QTest::keyClick(&c, Qt::Key_F5); },
+         {}},
+    };
+    for (const TCase& k : cases) {
+        TSink sink(Waiter);
+        auto c = NewCtrl(sink);
+        c->frmDetail()->SetPicture(100, 100, dmAdaptive);
+        k.Do(*c);
+        EXPECT_EQ(sink.Form, k.Fired) << k.Name;
+    }
+}
+
+TEST_F(PlayerCtrlTest, TheMenuOpensOnTheRightButtonAndChecksTheMode) {
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(c->frmDetail()->imgPic(), &menu);
+    EXPECT_TRUE(c->pmKiv()->isVisible());
+    c->pmKiv()->hide();
+    auto* modes = c->findChild<QAction*>("miDisplayMode")->menu();
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { c->Core().ChooseOriginal(); }, "miOriginal"},
+        {[&] { c->Core().ChooseAdaptive(); }, "miAdaptive"},
+        {[&] { c->Core().ChooseFullScreen(); }, "miFull"},
+    };
+    for (const auto& [choose, checked] : cases) {
+        choose();
+        modes->popup(QPoint(0, 0));
+        for (const char* name : {"miOriginal", "miAdaptive", "miFull"})
+            EXPECT_EQ(c->findChild<QAction*>(name)->isChecked(), name == std::string(checked))
+                << checked << " " << name;
+        modes->hide();
+    }
+}
+
+TEST_F(PlayerCtrlTest, TheFormsFaceNamesHaveChineseGlyphs) {
+    InstallFontSubstitutes();
+    for (const char* face : {"宋体", "Arial", "MS Sans Serif"}) {
+        const QFontMetrics m{QFont(QString::fromUtf8(face))};
+        for (QChar ch : QString::fromUtf8("确定统计信息"))
+            EXPECT_TRUE(m.inFont(ch)) << face;
     }
 }
 
