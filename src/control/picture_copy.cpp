@@ -30,11 +30,38 @@ struct TDivider {
     uint64_t Magic = 0; // below 2^32 for every d above 1
 };
 
-// The loops below vectorise, so they are built for the wider units as well.
-[[gnu::target_clones("avx2", "default")]] void
-Down(uint32_t* out, const uint8_t* a, const uint8_t* b, size_t count, uint32_t wa, uint32_t wb) {
+void DownPlain(uint32_t* out, const uint8_t* a, const uint8_t* b, size_t count, uint32_t wa,
+               uint32_t wb) {
     for (size_t i = 0; i < count; ++i)
         out[i] = wa * a[i] + wb * b[i];
+}
+
+#if defined(__x86_64__)
+// Sixteen bytes a step: each a, b pair as two 16-bit values, multiplied by the
+// weight pair and summed in one instruction. Weights must be below 2^15.
+[[gnu::target("avx2")]] void DownAvx2(uint32_t* out, const uint8_t* a, const uint8_t* b,
+                                      size_t count, uint32_t wa, uint32_t wb) {
+    const __m256i w = _mm256_set1_epi32(static_cast<int>((wb << 16) | wa));
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i av = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i bv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m256i lo = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(av, bv));
+        const __m256i hi = _mm256_cvtepu8_epi16(_mm_unpackhi_epi8(av, bv));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_madd_epi16(lo, w));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 8), _mm256_madd_epi16(hi, w));
+    }
+    DownPlain(out + i, a + i, b + i, count - i, wa, wb);
+}
+#endif
+
+void Down(uint32_t* out, const uint8_t* a, const uint8_t* b, size_t count, uint32_t wa,
+          uint32_t wb) {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && wa < 32768 && wb < 32768) return DownAvx2(out, a, b, count, wa, wb);
+#endif
+    DownPlain(out, a, b, count, wa, wb);
 }
 
 void CombinePlain(uint8_t* out, const uint32_t* l, const uint32_t* r, const uint32_t* wa,
