@@ -29,6 +29,8 @@ void TImagePic::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     const QRect r = e->rect();
     p.drawImage(r.topLeft(), FBitmap, r);
+    p.end();
+    if (OnPainted) OnPainted(r);
 }
 
 void TImagePic::mousePressEvent(QMouseEvent* e) {

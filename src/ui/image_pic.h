@@ -20,6 +20,8 @@ public:
     TPixels Pixels();
 
     std::function<void()> OnClick, OnDblClick, OnRightUp;
+    // After each paint, with its bounding rectangle (for measurements).
+    std::function<void(const QRect&)> OnPainted;
 
 protected:
     void paintEvent(QPaintEvent* e) override;

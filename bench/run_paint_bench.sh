@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Painting figures: the copy and the scaling against memcpy and JPEG decoding,
+# sample to screen in a real window, and the CPU the window adds to the engine.
+# Usage: bench/run_paint_bench.sh [BUILD_DIR] [SECONDS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+seconds=${2:-10}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$build/bench/bench_paint" --benchmark_repetitions=3 | tail -n 3
+
+"$build/apps/kivtool/kivtool" synth "$work/demo.kiv" --seconds $((2 * seconds + 5)) >/dev/null
+xvfb-run -a -s "-screen 0 1600x900x24" \
+  "$build/bench/window/bench_window" "$work/demo.kiv" "$seconds" 2>/dev/null | tee "$work/window.txt"
+engine=$( { /usr/bin/time -f "%U %S" "$build/apps/kivtool/kivtool" play "$work/demo.kiv" \
+            --seconds "$seconds" >/dev/null; } 2>&1 | tail -n 1 | awk '{print $1 + $2}')
+window=$(awk '/window cpu:/ {print $3}' "$work/window.txt")
+awk -v e="$engine" -v w="$window" 'BEGIN {
+  printf "cpu: window %.3f s, kivtool play %.3f s, the window adds %.2f of the engine (goal: at most 0.5)\n",
+         w, e, (w - e) / e }'
