@@ -313,5 +313,33 @@ TEST_F(PlayerCtrlTest, ASeekInOriginalSizeLeavesTheRecordedPicture) {
             << "row " << y;
 }
 
+TEST_F(PlayerCtrlTest, AWholeRepaintInAdaptiveIsThePictureScaledByTheZoom) {
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    c->resize(150, 150); // 300 x 200 at 50 %
+    Open(*c, sink);
+    ASSERT_EQ(c->Core().SetCurrentPosition(1600), S_OK);
+    ASSERT_TRUE(Waiter.Until([&] { return Answers > 0; }));
+    TImagePic* pic = c->frmDetail()->imgPic();
+    ASSERT_EQ(c->frmDetail()->Zoom(), 50);
+    ASSERT_EQ(pic->Bitmap().size(), QSize(150, 100));
+    bool whole = false;
+    pic->OnPainted = [&](const QRect& r) {
+        whole = whole || r == pic->rect();
+        Waiter.Notify();
+    };
+    c->Core().RefreshPicture();
+    ASSERT_TRUE(Waiter.Until([&] { return whole; }));
+
+    const TBitmap24 picture = Script.Expected(Script.IndexOf(1500));
+    TBitmap24 want;
+    ASSERT_TRUE(want.Create(150, 100));
+    ScaleRectBilinear(PixelsOf(want), want.Bounds(), PixelsOf(picture), picture.Bounds());
+    const QImage& got = pic->Bitmap();
+    for (int y = 0; y < want.Height(); ++y)
+        ASSERT_EQ(std::memcmp(got.constScanLine(y), want.Row(y), 3 * size_t(want.Width())), 0)
+            << "row " << y;
+}
+
 } // namespace
 } // namespace kiv::ui
