@@ -174,9 +174,11 @@ void TPlayerWindow::OnPlayStateChanged(kiv::TStatus state) {
 
 void TPlayerWindow::OnDisplayModeChanged(kiv::TDisplayMode mode) {
     FBar->ShowMode(mode);
+    if (ModeChanged) ModeChanged(mode);
 }
 
 void TPlayerWindow::closeEvent(QCloseEvent* e) {
+    FCtrl->Core().LeaveFullScreen();
     Settings().setValue("windowSize", size());
     QMainWindow::closeEvent(e);
 }

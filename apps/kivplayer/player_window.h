@@ -22,6 +22,7 @@ public:
     void OpenAddress(const QString& address);
     // Told of every change of play state the control fires.
     std::function<void(kiv::TStatus)> StateChanged;
+    std::function<void(kiv::TDisplayMode)> ModeChanged;
 
     void OnPlayStateChanged(kiv::TStatus state) override;
     void OnDisplayModeChanged(kiv::TDisplayMode mode) override;

@@ -14,6 +14,8 @@ TfrmFullScreen::TfrmFullScreen()
     setObjectName("frmFullScreen");
     setWindowTitle(QString::fromUtf8("全屏幕"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // The control's own windows decide when the program ends.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);

@@ -8,9 +8,23 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTest>
 
 namespace kivplayer {
 namespace {
+
+// Wakes the waiter when the window becomes active (keys reach shortcuts only then).
+class TActivation : public QObject {
+public:
+    explicit TActivation(kiv::test::TWaiter& w) : FWaiter(w) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::WindowActivate) FWaiter.Notify();
+        return false;
+    }
+
+private:
+    kiv::test::TWaiter& FWaiter;
+};
 
 TEST(KivplayerWindow, PlaysARecordingOnScreen) {
     kiv::test::App();
@@ -35,6 +49,7 @@ TEST(KivplayerWindow, PlaysARecordingOnScreen) {
         ++answers;
         waiter.Notify();
     };
+    window.ModeChanged = [&](kiv::TDisplayMode) { waiter.Notify(); };
     window.show();
     window.OpenAddress(QString::fromStdString(path));
     kiv::TKivPlayerCore& core = window.Control().Core();
@@ -66,6 +81,21 @@ TEST(KivplayerWindow, PlaysARecordingOnScreen) {
     ASSERT_GT(checked, 50);
     EXPECT_EQ(same, checked);
     EXPECT_GT(lit, checked / 2); // a picture, not a black frame
+
+    // F enters full screen on the whole screen; the window manager's close leaves it.
+    TActivation activation(waiter);
+    window.installEventFilter(&activation);
+    window.activateWindow();
+    ASSERT_TRUE(waiter.Until([&] { return window.isActiveWindow(); }));
+    QTest::keyClick(&window, Qt::Key_F);
+    ASSERT_TRUE(waiter.Until([&] { return core.DisplayMode() == kiv::dmFull; }));
+    auto* full = window.Control().frmFullScreen();
+    ASSERT_NE(full, nullptr);
+    EXPECT_TRUE(full->isVisible());
+    EXPECT_EQ(full->geometry(), QGuiApplication::primaryScreen()->geometry());
+    full->close();
+    ASSERT_TRUE(waiter.Until([&] { return core.DisplayMode() == kiv::dmAdaptive; }));
+    EXPECT_EQ(window.Control().frmFullScreen(), nullptr);
 }
 
 } // namespace
