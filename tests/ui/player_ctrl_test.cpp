@@ -1,4 +1,6 @@
 #include "support/kiv_script.h"
+#include "support/png_reader.h"
+#include "synth/synth.h"
 #include "ui/about_form.h"
 #include "ui/captions.h"
 #include "ui/kiv_player_ctrl.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace kiv::ui {
@@ -310,6 +313,34 @@ TEST_F(PlayerCtrlTest, ASeekInOriginalSizeLeavesTheRecordedPicture) {
     ASSERT_EQ(got.size(), QSize(want.Width(), want.Height()));
     for (int y = 0; y < want.Height(); ++y)
         ASSERT_EQ(std::memcmp(got.constScanLine(y), want.Row(y), 3 * size_t(want.Width())), 0)
+            << "row " << y;
+}
+
+TEST_F(PlayerCtrlTest, ASeekInOriginalSizeShowsWhatKivtoolSnapshotWrites) {
+    const std::string rec = Dir.File("synth.kiv"), png = Dir.File("at.png");
+    synth::TSynthOptions options;
+    options.Seconds = 8;
+    options.Width = 640;
+    options.Height = 400;
+    synth::WriteSynthRecording(rec, options);
+    const std::string kivtool = std::string(KIV_BINARY_DIR) + "/apps/kivtool/kivtool";
+    ASSERT_EQ(std::system((kivtool + " snapshot " + rec + " 5500 " + png + " >/dev/null").c_str()),
+              0);
+    test::TRgbImage want;
+    ASSERT_TRUE(test::ReadPngRgb(png, want));
+
+    TSink sink(Waiter);
+    auto c = NewCtrl(sink);
+    c->Core().ChooseOriginal();
+    c->Core().SetAutoStart(false);
+    ASSERT_EQ(c->Core().Open(rec), S_OK);
+    ASSERT_TRUE(Waiter.Until([&] { return c->Core().PlayState() == vpOpened; }));
+    ASSERT_EQ(c->Core().SetCurrentPosition(5500), S_OK);
+    ASSERT_TRUE(Waiter.Until([&] { return Answers > 0; }));
+    const QImage got = c->frmDetail()->imgPic()->Bitmap().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(got.size(), QSize(int(want.Width), int(want.Height)));
+    for (uint32_t y = 0; y < want.Height; ++y)
+        ASSERT_EQ(std::memcmp(got.constScanLine(int(y)), want.Row(y), 3 * size_t{want.Width}), 0)
             << "row " << y;
 }
 
