@@ -14,8 +14,14 @@ trap 'rm -rf "$work"' EXIT
 "$build/apps/kivtool/kivtool" synth "$work/demo.kiv" --seconds $((2 * seconds + 5)) >/dev/null
 xvfb-run -a -s "-screen 0 1600x900x24" \
   "$build/bench/window/bench_window" "$work/demo.kiv" "$seconds" 2>/dev/null | tee "$work/window.txt"
-engine=$( { /usr/bin/time -f "%U %S" "$build/apps/kivtool/kivtool" play "$work/demo.kiv" \
-            --seconds "$seconds" >/dev/null; } 2>&1 | tail -n 1 | awk '{print $1 + $2}')
+engine=$(python3 - "$build/apps/kivtool/kivtool" "$work/demo.kiv" "$seconds" <<'PY'
+import resource, subprocess, sys
+subprocess.run([sys.argv[1], "play", sys.argv[2], "--seconds", sys.argv[3]],
+               check=True, stdout=subprocess.DEVNULL)
+u = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{u.ru_utime + u.ru_stime:.3f}")
+PY
+)
 window=$(awk '/window cpu:/ {print $3}' "$work/window.txt")
 awk -v e="$engine" -v w="$window" 'BEGIN {
   printf "cpu: window %.3f s, kivtool play %.3f s, the window adds %.2f of the engine (goal: at most 0.5)\n",

@@ -85,9 +85,13 @@ int main(int argc, char** argv) {
     ctrl.resize(495, 410);
     const double cpuStart = CpuSeconds();
     if (ctrl.Core().Open(argv[1]) != kiv::S_OK) return 1;
-    double cpu = 0;
+    double cpu = 0, cpuAfterFirst = 0, cpuProcess = 0;
+    // Without the first second: the window's one-off start (fonts, first paints).
+    QTimer::singleShot(1000, [&] { cpuAfterFirst = CpuSeconds(); });
     QTimer::singleShot(seconds * 1000, [&] {
-        cpu = CpuSeconds() - cpuStart;
+        cpuAfterFirst = CpuSeconds() - cpuAfterFirst;
+        cpuProcess = CpuSeconds();
+        cpu = cpuProcess - cpuStart;
         ctrl.resize(1300, 760);
         ctrl.Core().ChooseOriginal();
         ctrl.Measuring = true;
@@ -99,7 +103,9 @@ int main(int argc, char** argv) {
             std::printf("sample to screen: %zu rectangles, median %.2f ms, p99 %.2f ms "
                         "(goal: p99 at most 16 ms)\n",
                         latencies.size(), at(0.5), at(0.99));
-            std::printf("window cpu: %.3f s for the first %d s in dmAdaptive\n", cpu, seconds);
+            std::printf("window cpu: %.3f s for the process through %d s of dmAdaptive "
+                        "(%.3f s from the open, %.3f s without the first second)\n",
+                        cpuProcess, seconds, cpu, cpuAfterFirst);
             app.quit();
         });
     });
