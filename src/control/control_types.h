@@ -31,6 +31,17 @@ const std::string& GetErrorInfo();
 class IKivPlayerEvents {
 public:
     virtual ~IKivPlayerEvents() = default;
+    virtual void OnActivate() {}
+    virtual void OnClick() {}
+    virtual void OnCreate() {}
+    virtual void OnDblClick() {}
+    virtual void OnDestroy() {}
+    virtual void OnDeactivate() {}
+    // A character key; the low byte of what the host leaves in key replaces it.
+    virtual void OnKeyPress(int16_t& /*key*/) {}
+    virtual void OnPaint() {}
+    // A thumbnail was clicked; the host decides whether to go there.
+    virtual void OnSkip(int32_t /*seconds*/) {}
     virtual void OnPlayStateChanged(TStatus /*state*/) {}
     virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
     virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
