@@ -4,7 +4,6 @@
 #include "net/address.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
-#include "platform/ini_file.h"
 #include "platform/interfaces.h"
 #include "platform/tick.h"
 
@@ -18,14 +17,6 @@ constexpr const char* kUnit = "KivPlayer/UnitFillThread";
 constexpr int64_t kIdleWaitMs = 10;
 
 } // namespace
-
-TMulticastAddress ReadMulticastFile(const std::string& path) {
-    const TIniFile ini = TIniFile::Load(path);
-    TMulticastAddress a;
-    a.Group = ini.ReadString("Address", "ip", "");
-    a.Port = ini.ReadInteger("Address", "port", 0);
-    return a;
-}
 
 TKivMulticastStream::TKivMulticastStream(TPlayContext* context)
     : TKivMulticastStream(context, SelectInterfaces(ReadInterfaceTable(), kMaxReceivers)) {}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sources/live_source.h"
+#include "sources/multicast_description.h"
 #include "sources/receive_thread.h"
 
 #include <array>
@@ -14,16 +15,6 @@
 #include <vector>
 
 namespace kiv {
-
-// What a description file says: section "Address", keys "ip" and "port".
-struct TMulticastAddress {
-    std::string Group;
-    int32_t Port = 0;
-    // An empty group or a port of 0 (or one no UDP port can be) makes it unusable.
-    bool Usable() const { return !Group.empty() && Port > 0 && Port <= 65535; }
-};
-
-TMulticastAddress ReadMulticastFile(const std::string& path);
 
 class TKivMulticastStream : public TLiveSource {
 public:

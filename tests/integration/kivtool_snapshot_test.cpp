@@ -71,13 +71,14 @@ TEST(KivtoolSnapshot, ShortRecordingsEndWithThePictureUpToTheTimeInEveryRun) {
         TRecording Rec;
         uint32_t Ms;
         int Exit;
+        bool SeekToo = true;
     };
     const TCase cases[] = {
         {"key frame not first", {{"r0", "k50", "r100", "r150", "r200", "r300", "r400"}, 60}, 60, 0},
         {"between records", {{"k0", "r100", "r200"}, 150}, 150, 0},
         {"before the first record", {{"k100", "r200"}, 50}, 50, 2},
         {"equal time stamps", {{"k0", "r100", "r100", "r200"}, 100}, 100, 0},
-        {"second key frame of another size", {{"k0", "r100", "s200", "r300"}, 250}, 250, 0},
+        {"second key frame of another size", {{"k0", "r100", "s200", "r300"}, 250}, 250, 0, false},
         {"past the end", {{"k0", "r100"}, 5000}, 5000, 0},
         {"damaged region", {{"k0", "R100", "r200", "r300"}, 250}, 250, 0},
         {"damaged key frame only", {{"K0", "r100", "r200"}, 250}, 250, 2},
@@ -91,7 +92,7 @@ TEST(KivtoolSnapshot, ShortRecordingsEndWithThePictureUpToTheTimeInEveryRun) {
         for (const char* mode : {"--play ", ""}) {
             SCOPED_TRACE(mode);
             // A seek starts the picture from the segment's own key frame, whose size it takes.
-            if (!*mode && c.Rec.All.Samples[2].Paints.Right == 10) continue;
+            if (!*mode && !c.SeekToo) continue;
             const int runs = *mode ? 20 : 3;
             for (int i = 0; i < runs; ++i) {
                 std::remove(out.c_str());
