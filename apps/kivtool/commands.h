@@ -13,6 +13,7 @@ int CmdDump(const TArgs& args);
 int CmdVerify(const TArgs& args);
 int CmdSnapshot(const TArgs& args);
 int CmdPlay(const TArgs& args);
+int CmdTypelib(const TArgs& args);
 int CmdSynth(int argc, char** argv);
 
 // Exit code for bad arguments.

@@ -21,6 +21,7 @@ constexpr TCommand kCommands[] = {
     {"verify", "verify ADDRESS", kivtool::CmdVerify},
     {"snapshot", "snapshot [--play] ADDRESS MS OUT", kivtool::CmdSnapshot},
     {"play", "play ADDRESS [--seconds N] [--snapshot OUT]", kivtool::CmdPlay},
+    {"typelib", "typelib", kivtool::CmdTypelib},
 };
 
 int Usage() {

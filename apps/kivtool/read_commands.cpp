@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "codec/kivdecoder.h"
+#include "control/type_library.h"
 #include "format/kiv_format.h"
 #include "headless_host.h"
 #include "net/address.h"
@@ -108,6 +109,15 @@ int CmdVerify(const TArgs& args) {
                 static_cast<unsigned long long>(keyFrames), static_cast<unsigned long long>(bytes),
                 src.Context().Header.Duration, static_cast<unsigned long long>(problems));
     return problems ? 1 : 0;
+}
+
+int CmdTypelib(const TArgs& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "usage: kivtool typelib\n");
+        return kUsageExit;
+    }
+    std::fputs(TypeLibraryListing().c_str(), stdout);
+    return 0;
 }
 
 } // namespace kivtool

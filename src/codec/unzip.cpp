@@ -1,4 +1,5 @@
 // The five exported decoder functions and the process-wide JPEG scratch state.
+#include "codec/compression.h"
 #include "codec/jpeg_glue.h"
 #include "codec/kivdecoder.h"
 #include "codec/lzo_block.h"
@@ -139,20 +140,20 @@ int32_t UnZipBuffer(const uint8_t* source, uint32_t sourceLength, int16_t kind, 
                     uint32_t destCapacity) {
     if (source == nullptr || sourceLength == 0) return 0;
     switch (kind) {
-    case 2: {
+    case kiv::ckLzo: {
         const int32_t len =
             sourceLength > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
                 ? -1
                 : static_cast<int32_t>(sourceLength);
         return kiv::DecompressBounded(source, len, dest, destCapacity);
     }
-    case 3:
+    case kiv::ckZlib:
         KIV_ASSERT(dest != nullptr, kiv::kUnit);
         return kiv::Inflate(source, sourceLength, dest, destCapacity);
-    case 0:
+    case kiv::ckRaw:
         KIV_ASSERT(dest != nullptr, kiv::kUnit);
         return kiv::CopyRaw(source, sourceLength, dest, destCapacity);
-    case 1:
+    case kiv::ckJpeg:
         KIV_ASSERT(dest != nullptr, kiv::kUnit);
         return kiv::DecodeJpegPayload(source, sourceLength, dest, destCapacity);
     default:

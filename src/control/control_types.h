@@ -31,20 +31,20 @@ const std::string& GetErrorInfo();
 class IKivPlayerEvents {
 public:
     virtual ~IKivPlayerEvents() = default;
-    virtual void OnPlayStateChanged(TStatus /*state*/) {}
-    virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
-    virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
-    // The form's own events, fired by a view that has a form.
     virtual void OnActivate() {}
     virtual void OnClick() {}
     virtual void OnCreate() {}
     virtual void OnDblClick() {}
     virtual void OnDestroy() {}
     virtual void OnDeactivate() {}
-    // key: the character; the low byte the sink leaves in it replaces it.
+    // A character key; the low byte of what the host leaves in key replaces it.
     virtual void OnKeyPress(int16_t& /*key*/) {}
     virtual void OnPaint() {}
+    // A thumbnail was clicked; the host decides whether to go there.
     virtual void OnSkip(int32_t /*seconds*/) {}
+    virtual void OnPlayStateChanged(TStatus /*state*/) {}
+    virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
+    virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
 };
 
 // Buffering figures, read by one call at any moment.

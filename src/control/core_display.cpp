@@ -23,29 +23,24 @@ void TKivPlayerCore::RefreshPicture() {
     if (FPlayThread) FPlayThread->Repaint();
 }
 
-void TKivPlayerCore::DisplayModeChanged() {
-    FEvents->OnDisplayModeChanged(FDisplayMode);
-}
-
-void TKivPlayerCore::ChooseFrameMode(TDisplayMode mode) {
-    if (FDisplayMode == mode) return;
+// Without a play thread the mode is only recorded; the next open applies it.
+void TKivPlayerCore::ChangeDisplayMode(TDisplayMode mode) {
     FDisplayMode = mode;
     if (FPlayThread) {
         ApplyDisplayMode();
         RefreshPicture();
     }
-    DisplayModeChanged();
+    FEvents->OnDisplayModeChanged(FDisplayMode);
+}
+
+void TKivPlayerCore::ChooseFrameMode(TDisplayMode mode) {
+    if (FDisplayMode != mode) ChangeDisplayMode(mode);
 }
 
 void TKivPlayerCore::ChooseFullScreen() {
     if (FDisplayMode == dmFull) return;
     FSavedDisplayMode = FDisplayMode;
-    FDisplayMode = dmFull;
-    if (FPlayThread) {
-        ApplyDisplayMode();
-        RefreshPicture();
-    }
-    DisplayModeChanged();
+    ChangeDisplayMode(dmFull);
 }
 
 void TKivPlayerCore::LeaveFullScreen() {
@@ -57,7 +52,7 @@ void TKivPlayerCore::LeaveFullScreen() {
         FView->CloseFullScreen();
     }
     RefreshPicture();
-    DisplayModeChanged();
+    FEvents->OnDisplayModeChanged(FDisplayMode);
 }
 
 void TKivPlayerCore::FullScreenClosed() {

@@ -125,7 +125,7 @@ private:
 
     void ChooseFrameMode(TDisplayMode mode);
     void ApplyDisplayMode();
-    void DisplayModeChanged();
+    void ChangeDisplayMode(TDisplayMode mode);
 
     // Window-message handlers, reached through kHandlers.
     void OnExitFullScreen(const TMessage& m);

@@ -3,6 +3,7 @@
 // little-endian loads from the bytes, never by casting a pointer.
 #pragma once
 
+#include "codec/compression.h"
 #include "platform/byte_order.h"
 
 #include <cstdint>
@@ -68,8 +69,6 @@ enum TSampleKind : int16_t {
     skReplacement = 3,
     skMarker = 4,
 };
-
-enum TCompression : uint16_t { ckRaw = 0, ckJpeg = 1, ckLzo = 2, ckZlib = 3 };
 
 // One sample record, header and payload, in one heap block owned by whoever holds it.
 using TSampleBlock = std::unique_ptr<uint8_t[]>;

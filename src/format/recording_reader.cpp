@@ -1,6 +1,7 @@
 #include "format/recording_reader.h"
 
 #include "codec/kivdecoder.h"
+#include "format/source_result.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,15 +33,15 @@ TOpenedRecording OpenRecording(TByteStream& stream) {
 
     uint8_t header[kFileHeaderSize];
     if (stream.ReadFull(header, sizeof header) < static_cast<int32_t>(sizeof header))
-        return fail(5, "读取文件头数据失败");
+        return fail(srDamaged, "读取文件头数据失败");
     r.Header = ParseFileHeader(header);
-    if (!CheckKivFileHeader(header)) return fail(1, "找不到指定的文件");
-    if (r.Header.HeaderPosition == 0) return fail(2, "没有索引信息");
+    if (!CheckKivFileHeader(header)) return fail(srCannotOpen, "找不到指定的文件");
+    if (r.Header.HeaderPosition == 0) return fail(srNoIndex, "没有索引信息");
 
     stream.Seek(static_cast<int64_t>(r.Header.HeaderPosition), soCurrent);
     uint8_t indexHeader[kIndexHeaderSize];
     if (stream.ReadFull(indexHeader, sizeof indexHeader) < static_cast<int32_t>(sizeof indexHeader))
-        return fail(5, "Fail to read Index header:" + std::to_string(stream.Position()));
+        return fail(srDamaged, "Fail to read Index header:" + std::to_string(stream.Position()));
 
     const uint32_t count = LoadLE32(indexHeader);
     const uint64_t wanted = static_cast<uint64_t>(count) * kIndexEntrySize;
@@ -62,7 +63,7 @@ TOpenedRecording OpenRecording(TByteStream& stream) {
                       "HeaderPosition=%u, IndexCount=%u, Width=%u, Height=%u",
                       static_cast<unsigned long long>(got), static_cast<unsigned long long>(wanted),
                       r.Header.HeaderPosition, count, r.Header.Width, r.Header.Height);
-        return fail(5, text);
+        return fail(srDamaged, text);
     }
     if (r.Entries.size() > kMaxIndexEntries)
         r.Entries.erase(r.Entries.begin(), r.Entries.end() - kMaxIndexEntries);

@@ -1,25 +1,13 @@
 // Source addresses and the small helpers every source shares.
 #pragma once
 
+#include "format/source_result.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace kiv {
-
-// Source result codes: 0 opened, 1 to 9 failures.
-enum TSourceResult : int {
-    srOk = 0,
-    srCannotOpen = 1,
-    srNoIndex = 2,
-    srCannotConnect = 3,
-    srRefused = 4,
-    srDamaged = 5,
-    srUndefined = 6,
-    srDisconnected = 7,
-    srBadUrl = 8,
-    srBadMulticastFile = 9,
-};
 
 // The text of a failure code 1..9; empty for anything else.
 std::string_view SourceResultText(int code);

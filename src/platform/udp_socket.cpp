@@ -10,7 +10,9 @@
 namespace kiv {
 
 bool ParseIPv4(const std::string& dotted, in_addr& out) {
-    if (inet_pton(AF_INET, dotted.c_str(), &out) == 1) return true;
+    // inet_pton stops at a NUL: "238.0.0.1\0junk" from a file is not an address.
+    if (dotted.find('\0') == std::string::npos && inet_pton(AF_INET, dotted.c_str(), &out) == 1)
+        return true;
     errno = EINVAL;
     return false;
 }

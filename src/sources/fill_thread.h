@@ -6,8 +6,8 @@
 #include "format/record_cutter.h"
 #include "platform/byte_stream.h"
 #include "platform/event.h"
-#include "platform/thread.h"
 #include "platform/kiv_messages.h"
+#include "platform/thread.h"
 #include "sources/source_kind.h"
 
 #include <atomic>

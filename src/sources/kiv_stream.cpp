@@ -32,7 +32,7 @@ bool Refused(const std::string& reply) {
 
 } // namespace
 
-TKivStream::TKivStream(TPlayContext* context) : TFillThread(context) {}
+TKivStream::TKivStream(TPlayContext* context) : TLiveSource(context) {}
 
 TKivStream::~TKivStream() {
     Destroy();
@@ -77,12 +77,12 @@ int TKivStream::Connect() {
 }
 
 void TKivStream::HandleOpen() {
-    KIV_ASSERT(FState == 0, kUnit);
-    FState = 1;
+    KIV_ASSERT(FState == lsNotOpened, kUnit);
+    FState = lsWaitingKeyFrame;
     FSourceKind = skLive;
     if (int code = Connect()) {
         FSocket.Close();
-        FState = 0;
+        FState = lsNotOpened;
         PostOpenResult(code);
         return;
     }
@@ -93,36 +93,6 @@ void TKivStream::HandleOpen() {
     Fill(-1);
 }
 
-void TKivStream::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
-    const TSampleHeader h = ParseSampleHeader(record.get());
-    auto& frames = FContext->Frames;
-    if (FState == 1) {
-        if (h.Kind != skKeyFrame) return;
-        if (!FScratch) FScratch = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
-        const int32_t size =
-            UnZipBuffer(record.get() + kSampleHeaderSize, h.Length,
-                        static_cast<int16_t>(h.Compression), FScratch.get(), kDecodeBufferSize);
-        if (size < 26) throw EKivError("the first key frame does not decode");
-        const int32_t height = static_cast<int32_t>(LoadLE32(FScratch.get() + 22));
-        // A live stream has no file header: nothing of an earlier file's may stay.
-        FContext->Header = TKivFileHeader{};
-        FContext->Header.Width = LoadLE16(FScratch.get() + 18);
-        FContext->Header.Height = static_cast<uint16_t>(height < 0 ? -height : height);
-        FScratch.reset(); // only the first key frame needs it
-        frames.AddSample(std::move(record));
-        FContext->IndexTable.AddEntry({h.TimeStamp, 0});
-        FState = 2;
-        PostOpenResult(srOk);
-        return;
-    }
-    const int32_t index = frames.AddSample(std::move(record));
-    if (target >= 0 && !found && static_cast<int32_t>(h.TimeStamp) >= target) {
-        PostDrawTo(index);
-        found = true;
-    }
-    if (h.Kind == skKeyFrame) FContext->IndexTable.AddEntry({h.TimeStamp, 0});
-}
-
 void TKivStream::HandleRead(int32_t target) {
     FReading = true;
     bool found = false;
@@ -131,9 +101,9 @@ void TKivStream::HandleRead(int32_t target) {
     FTotalBytes = 0;
     try {
         while (FStream && !Interrupted()) {
-            if (FState == 3) {
+            if (FState == lsStopped) {
                 if (!FSocket.SendAll("Start", 5)) throw EKivError("网络故障");
-                FState = 2;
+                FState = lsStreaming;
             }
             if (!FSocket.WaitReadable(100)) {
                 WaitMessageFor(10);
@@ -166,24 +136,14 @@ void TKivStream::HandleRead(int32_t target) {
     FReading = false;
     if (!failure.empty()) {
         DebugLog(failure);
-        FState = 0;
+        FState = lsNotOpened;
         if (FContext->Window) FContext->Window->Post(WM_RECONNECT, 1, Tag());
     }
 }
 
-void TKivStream::HandleSeek(int32_t target) {
-    Fill(target);
-}
-
-void TKivStream::HandleReset() {
-    auto& frames = FContext->Frames;
-    int32_t last = frames.Count() - 1;
-    if (last > 0) frames.DropBeforeKeyFrame(last);
-}
-
 void TKivStream::HandleStop() {
     const bool sent = FSocket.IsOpen() && FSocket.SendAll("Stop", 4);
-    FState = 3;
+    FState = lsStopped;
     // The waiting caller is released even when this ends the thread.
     if (!sent && FSocket.IsOpen()) throw EKivError("网络故障");
 }

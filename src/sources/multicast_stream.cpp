@@ -3,9 +3,7 @@
 #include "codec/kivdecoder.h"
 #include "net/address.h"
 #include "platform/debug_log.h"
-#include "platform/dib_reader.h"
 #include "platform/error.h"
-#include "platform/ini_file.h"
 #include "platform/interfaces.h"
 #include "platform/tick.h"
 
@@ -20,23 +18,14 @@ constexpr int64_t kIdleWaitMs = 10;
 
 } // namespace
 
-TMulticastAddress ReadMulticastFile(const std::string& path) {
-    const TIniFile ini = TIniFile::Load(path);
-    TMulticastAddress a;
-    a.Group = ini.ReadString("Address", "ip", "");
-    a.Port = ini.ReadInteger("Address", "port", 0);
-    return a;
-}
-
 TKivMulticastStream::TKivMulticastStream(TPlayContext* context)
     : TKivMulticastStream(context, SelectInterfaces(ReadInterfaceTable(), kMaxReceivers)) {}
 
 TKivMulticastStream::TKivMulticastStream(TPlayContext* context, std::vector<std::string> addresses)
-    : TFillThread(context), FAddresses(std::move(addresses)) {
+    : TLiveSource(context), FAddresses(std::move(addresses)) {
     if (FAddresses.size() > kMaxReceivers) FAddresses.resize(kMaxReceivers);
     for (size_t i = 0; i < FAddresses.size(); ++i)
         FReceivers[i] = std::make_unique<TReceiveThread>();
-    InitDecoder();
 }
 
 TKivMulticastStream::~TKivMulticastStream() {
@@ -44,11 +33,10 @@ TKivMulticastStream::~TKivMulticastStream() {
     Destroy();
     for (auto& r : FReceivers)
         r.reset();
-    UninitDecoder();
 }
 
 void TKivMulticastStream::HandleOpen() {
-    KIV_ASSERT(FState == msNotOpened, kUnit);
+    KIV_ASSERT(FState == lsNotOpened, kUnit);
     FSourceKind = skMulticast;
     const TMulticastAddress address = ReadMulticastFile(FAddress);
     if (!address.Usable() || FAddresses.empty()) {
@@ -56,7 +44,7 @@ void TKivMulticastStream::HandleOpen() {
         if (address.Usable())
             DebugLog("TKivMulticastStream.HandleOpen: no network interface to receive on");
         PostOpenResult(srBadMulticastFile);
-        FState = msWaitingKeyFrame;
+        FState = lsWaitingKeyFrame;
         return;
     }
     for (size_t i = 0; i < FAddresses.size(); ++i) {
@@ -66,46 +54,9 @@ void TKivMulticastStream::HandleOpen() {
         r.SetPort(static_cast<uint32_t>(address.Port));
         r.Start();
     }
-    FState = msWaitingKeyFrame;
+    FState = lsWaitingKeyFrame;
     // The control hears that the source is open when the first key frame comes.
     Fill(-1);
-}
-
-void TKivMulticastStream::LearnPictureSize(const uint8_t* keyFrame) {
-    const TSampleHeader h = ParseSampleHeader(keyFrame);
-    auto picture = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
-    const int32_t size =
-        UnZipBuffer(keyFrame + kSampleHeaderSize, h.Length, static_cast<int16_t>(h.Compression),
-                    picture.get(), kDecodeBufferSize);
-    TDibInfo info;
-    if (size <= 0 || !ReadDibInfo(picture.get(), static_cast<size_t>(size), info) ||
-        info.Width <= 0 || info.Width > 0xFFFF || info.AbsHeight() == 0 ||
-        info.AbsHeight() > 0xFFFF)
-        throw EKivError("the first key frame holds no picture");
-    FContext->Header.Width = static_cast<uint16_t>(info.Width);
-    FContext->Header.Height = static_cast<uint16_t>(info.AbsHeight());
-}
-
-void TKivMulticastStream::TakeSample(TSampleBlock block, int32_t target, bool& found) {
-    const uint32_t time = SampleTimeStamp(block.get());
-    const bool key = SampleKind(block.get()) == skKeyFrame;
-    auto& frames = FContext->Frames;
-    if (FState == msWaitingKeyFrame) {
-        // Nothing before the first key frame can be shown.
-        if (!key) return;
-        LearnPictureSize(block.get());
-        frames.AddSample(std::move(block));
-        FContext->IndexTable.AddEntry({time, 0});
-        FState = msStreaming;
-        PostOpenResult(srOk);
-        return;
-    }
-    const int32_t index = frames.AddSample(std::move(block));
-    if (target >= 0 && !found && static_cast<int32_t>(time) >= target) {
-        PostDrawTo(index);
-        found = true;
-    }
-    if (key) FContext->IndexTable.AddEntry({time, 0});
 }
 
 bool TKivMulticastStream::PassInterrupted() {
@@ -121,7 +72,7 @@ bool TKivMulticastStream::PassInterrupted() {
 }
 
 void TKivMulticastStream::HandleRead(int32_t target) {
-    KIV_ASSERT(FState != msNotOpened, kUnit);
+    KIV_ASSERT(FState != lsNotOpened, kUnit);
     const size_t count = FAddresses.size();
     // No receivers: the open was answered with code 9.
     if (count == 0) return;
@@ -134,10 +85,10 @@ void TKivMulticastStream::HandleRead(int32_t target) {
     size_t cursor = 0, empty = 0;
     try {
         while (!PassInterrupted()) {
-            if (FState == msStopped) {
+            if (FState == lsStopped) {
                 for (size_t i = 0; i < count; ++i)
                     FReceivers[i]->Start();
-                FState = msStreaming;
+                FState = lsStreaming;
             }
             // One sample per receiver in turn.
             TSampleBlock block = FReceivers[cursor]->Pop();
@@ -158,34 +109,23 @@ void TKivMulticastStream::HandleRead(int32_t target) {
             if (FLastTick - FStartTick >= 1000)
                 FBitRate = static_cast<int32_t>(
                     std::min<uint64_t>(total * 8 / (FLastTick - FStartTick), INT32_MAX));
-            TakeSample(std::move(block), target, found);
+            TakeRecord(std::move(block), target, found);
         }
     } catch (const std::exception& e) {
         failure = std::string("TKivMulticastStream.HandleRead raise exception :") + e.what();
     }
     if (!failure.empty()) {
         DebugLog(failure);
-        FState = msNotOpened;
+        FState = lsNotOpened;
         if (FContext->Window) FContext->Window->Post(WM_RECONNECT, 1, Tag());
     }
     FReading = false;
 }
 
-void TKivMulticastStream::HandleSeek(int32_t target) {
-    // A live stream has no positions to go to: read towards the target.
-    Fill(target);
-}
-
-void TKivMulticastStream::HandleReset() {
-    auto& frames = FContext->Frames;
-    int32_t last = frames.Count() - 1;
-    if (last > 0) frames.DropBeforeKeyFrame(last);
-}
-
 void TKivMulticastStream::HandleStop() {
     for (size_t i = 0; i < FAddresses.size(); ++i)
         FReceivers[i]->StopReceiving();
-    FState = msStopped;
+    FState = lsStopped;
 }
 
 } // namespace kiv

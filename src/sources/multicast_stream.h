@@ -4,7 +4,8 @@
 // other live source.
 #pragma once
 
-#include "sources/fill_thread.h"
+#include "sources/live_source.h"
+#include "sources/multicast_description.h"
 #include "sources/receive_thread.h"
 
 #include <array>
@@ -15,26 +16,9 @@
 
 namespace kiv {
 
-// What a description file says: section "Address", keys "ip" and "port".
-struct TMulticastAddress {
-    std::string Group;
-    int32_t Port = 0;
-    // An empty group or a port of 0 (or one no UDP port can be) makes it unusable.
-    bool Usable() const { return !Group.empty() && Port > 0 && Port <= 65535; }
-};
-
-TMulticastAddress ReadMulticastFile(const std::string& path);
-
-class TKivMulticastStream : public TFillThread {
+class TKivMulticastStream : public TLiveSource {
 public:
     static constexpr size_t kMaxReceivers = 4;
-
-    enum TState : uint8_t {
-        msNotOpened = 0,
-        msWaitingKeyFrame = 1,
-        msStreaming = 2,
-        msStopped = 3
-    };
 
     // One receiver for every usable interface of the host.
     explicit TKivMulticastStream(TPlayContext* context);
@@ -43,24 +27,18 @@ public:
     // Ends the reading thread first, then the receivers.
     ~TKivMulticastStream() override;
 
-    uint8_t State() const { return FState.load(); }
     const std::vector<std::string>& Addresses() const { return FAddresses; }
     // The receiver for Addresses()[i], for hosts that watch them.
     TReceiveThread& Receiver(size_t i) { return *FReceivers.at(i); }
 
 protected:
     void HandleRead(int32_t target) override;
-    void HandleSeek(int32_t target) override;
-    void HandleReset() override;
     void HandleStop() override;
     void HandleOpen() override;
 
 private:
     bool PassInterrupted();
-    void TakeSample(TSampleBlock block, int32_t target, bool& found);
-    void LearnPictureSize(const uint8_t* keyFrame);
 
-    std::atomic<uint8_t> FState{msNotOpened};
     std::array<std::unique_ptr<TReceiveThread>, kMaxReceivers> FReceivers;
     std::vector<std::string> FAddresses;
 };

@@ -3,6 +3,7 @@
 // against a server that fails half-way.
 #include "net/internet_stream.h"
 #include "sources/fill_test_util.h"
+#include "support/kivtool_run.h"
 #include "support/nginx.h"
 #include "support/python_server.h"
 #include "synth/synth.h"
@@ -24,29 +25,9 @@ using kiv::synth::TSynthOptions;
 
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    std::string Out, Err;
-};
-
 // Runs the built kivtool with its standard error in a file of dir; env prefixes the command.
 TRun Kivtool(const TTempDir& dir, const std::string& args, const std::string& env = "") {
-    const std::string err = dir.File("stderr.txt");
-    const std::string cmd =
-        env + " " + std::string(KIV_BINARY_DIR) + "/apps/kivtool/kivtool " + args + " 2>" + err;
-    TRun run;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return run;
-    char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        run.Out.append(buf, n);
-    const int status = ::pclose(p);
-    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(err);
-    std::stringstream s;
-    s << in.rdbuf();
-    run.Err = s.str();
-    return run;
+    return RunKivtool(dir.File("stderr.txt"), args, env);
 }
 
 TBytes ReadFileBytes(const std::string& path) {

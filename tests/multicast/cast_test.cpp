@@ -95,7 +95,7 @@ TEST_F(OneLink, KivcastDescribesTheCastAndEverySampleArrivesWhole) {
     EXPECT_EQ(host.Context.Header.Width, 64);
     EXPECT_EQ(host.Context.Header.Height, 48);
     EXPECT_EQ(host.Context.IndexTable.Count(), 2);
-    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::msStreaming);
+    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::lsStreaming);
     EXPECT_EQ(host.Stream->SourceKind(), skMulticast);
     EXPECT_EQ(host.Stream->Receiver(0).Dropped(), 0u);
     EXPECT_EQ(log.Count("dropped"), 0);
@@ -153,7 +153,7 @@ TEST_F(OneLink, AFirstKeyFrameWithoutAPictureMakesTheControlReconnect) {
     EXPECT_EQ(m.LParam, host.Stream->Tag());
     EXPECT_EQ(log.Count("KivPlayer.ocx ->TKivMulticastStream.HandleRead raise exception :the "
                         "first key frame holds no picture"), 1);
-    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::msNotOpened);
+    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::lsNotOpened);
     EXPECT_EQ(host.Context.Frames.Count(), 0);
 }
 
@@ -252,7 +252,7 @@ TEST_F(OneLink, StopHaltsTheReceiversAndTheNextReadStartsThemAgain) {
 
     TReceiveThread& r = host.Stream->Receiver(0);
     host.Stream->Stop();
-    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::msStopped);
+    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::lsStopped);
     EXPECT_FALSE(r.Running());
     EXPECT_FALSE(host.Stream->Reading());
     EXPECT_EQ(r.Runs(), 1u);
@@ -267,7 +267,7 @@ TEST_F(OneLink, StopHaltsTheReceiversAndTheNextReadStartsThemAgain) {
     ASSERT_TRUE(host.WaitFrames(static_cast<int32_t>(kept.size()) + 5));
     EXPECT_EQ(r.Runs(), 2u);
     EXPECT_TRUE(r.Running());
-    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::msStreaming);
+    EXPECT_EQ(host.Stream->State(), TKivMulticastStream::lsStreaming);
     // Time goes on across the caster's passes and the restart.
     const auto frames = host.Frames();
     for (size_t i = 1; i < frames.size(); ++i)

@@ -95,6 +95,24 @@ TEST(DescriptionFile, UsableOnlyWithAGroupAndAPort) {
     EXPECT_EQ(a.Port, 6123);
 }
 
+TEST(DescriptionFile, TheGroupIsAMulticastAddressAndNothingMore) {
+    TScratchDir dir;
+    const std::string path = dir.File("cast.sms");
+    struct TCase {
+        std::string Group;
+        bool Multicast;
+    } cases[] = {
+        {"238.0.0.1", true},    {"239.255.255.255", true},
+        {"10.0.0.1", false},    {std::string("238.0.0.1\0junk", 14), false},
+        {"238.0.0.1 x", false}, {"238.0.0", false},
+        {"238.0.0.256", false},
+    };
+    for (const auto& c : cases) {
+        WriteText(path, SmsText(c.Group, 6000));
+        EXPECT_EQ(IsMulticastGroup(ReadMulticastFile(path).Group), c.Multicast) << c.Group;
+    }
+}
+
 TEST(Interfaces, OneUsableAddressPerInterfaceAndAtMostFour) {
     const std::vector<TInterfaceAddress> table = {
         {1, "127.0.0.1"},   {2, "0.0.0.0"},  {3, "192.168.1.5"},

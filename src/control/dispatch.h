@@ -1,0 +1,117 @@
+// Late binding: members and events found by name or DISPID and called over a small
+// variant type, as a page's script reaches the control. Driven by the member table.
+#pragma once
+
+#include "control/ikivplayer.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kiv {
+
+enum TVarType : uint16_t {
+    VT_EMPTY = 0,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_BOOL = 11,
+    VT_BYREF = 0x4000,
+};
+
+struct TVariant {
+    uint16_t Type = VT_EMPTY;
+    int32_t Int = 0;        // VT_I2, VT_I4, VT_BOOL (-1 or 0)
+    std::string Text;       // VT_BSTR
+    TFontRef Font;          // VT_DISPATCH
+    int16_t* Ref = nullptr; // VT_BYREF | VT_I2
+
+    static TVariant I2(int16_t v) { return {VT_I2, v, {}, {}, nullptr}; }
+    static TVariant I4(int32_t v) { return {VT_I4, v, {}, {}, nullptr}; }
+    static TVariant Bool(bool v) { return {VT_BOOL, v ? -1 : 0, {}, {}, nullptr}; }
+    static TVariant Str(std::string v) { return {VT_BSTR, 0, std::move(v), {}, nullptr}; }
+    static TVariant Object(TFontRef f) { return {VT_DISPATCH, 0, {}, std::move(f), nullptr}; }
+    static TVariant ByRef(int16_t* v) { return {VT_BYREF | VT_I2, 0, {}, {}, v}; }
+};
+
+// Invoke's kinds, combinable as automation has them.
+constexpr uint16_t DISPATCH_METHOD = 1;
+constexpr uint16_t DISPATCH_PROPERTYGET = 2;
+constexpr uint16_t DISPATCH_PROPERTYPUT = 4;
+
+enum TAccess : uint8_t { maRead, maReadWrite, maMethod };
+
+// One member of IKivPlayer: described once, called through its thunks.
+struct TMemberInfo {
+    const char* Name;
+    DISPID DispId;
+    int32_t Slot; // of the read or the method; a write follows at Slot + 1
+    TAccess Access;
+    const char* TypeName;  // of the value or the parameter, as the listing names it
+    const char* ParamName; // "" for a method without one
+    bool Hidden;
+    HRESULT (*Get)(IKivPlayer&, TVariant&);
+    HRESULT (*Put)(IKivPlayer&, const TVariant&);
+    HRESULT (*Call)(IKivPlayer&, const std::vector<TVariant>&);
+};
+
+struct TEventInfo {
+    const char* Name;
+    DISPID DispId;
+    const char* Params; // as the listing shows them
+    bool ReturnsHresult;
+};
+
+// In table order.
+const std::vector<TMemberInfo>& KivPlayerMembers();
+const std::vector<TEventInfo>& KivPlayerEvents();
+
+// Without regard to letter case; DISPID_UNKNOWN when none.
+DISPID MemberIdOfName(std::string_view name);
+DISPID EventIdOfName(std::string_view name);
+const TMemberInfo* FindMember(DISPID id);
+const TEventInfo* FindEvent(DISPID id);
+
+// IDispatch::Invoke on the control: args in positional order. A failure of the
+// member gives E_UNEXPECTED with its text in GetErrorInfo(); the dispatch layer's
+// own errors are DISP_E_MEMBERNOTFOUND, DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH.
+HRESULT Invoke(IKivPlayer& target, DISPID id, uint16_t kind, const std::vector<TVariant>& args,
+               TVariant* result);
+
+// The coercions automation performs; false when the value cannot be had.
+bool CoerceToInt(const TVariant& v, int32_t& out);
+bool CoerceToBool(const TVariant& v, bool& out);
+bool CoerceToText(const TVariant& v, std::string& out);
+
+// Where events go by DISPID: a page's script, or any late-bound sink.
+class IDispatchSink {
+public:
+    virtual ~IDispatchSink() = default;
+    virtual HRESULT Invoke(DISPID id, std::vector<TVariant>& args) = 0;
+};
+
+// Turns the control's events into Invoke calls on a sink (none connected: nothing).
+class TEventDispatcher : public IKivPlayerEvents {
+public:
+    void Connect(IDispatchSink* sink) { FSink = sink; }
+
+    void OnActivate() override { Fire(1); }
+    void OnClick() override { Fire(2); }
+    void OnCreate() override { Fire(3); }
+    void OnDblClick() override { Fire(5); }
+    void OnDestroy() override { Fire(6); }
+    void OnDeactivate() override { Fire(7); }
+    void OnKeyPress(int16_t& key) override;
+    void OnPaint() override { Fire(16); }
+    void OnSkip(int32_t seconds) override { Fire(4, {TVariant::I4(seconds)}); }
+    void OnPlayStateChanged(TStatus s) override { Fire(201, {TVariant::I4(s)}); }
+    void OnPositionChanged(int32_t ms) override { Fire(202, {TVariant::I4(ms)}); }
+    void OnDisplayModeChanged(TDisplayMode m) override { Fire(203, {TVariant::I4(m)}); }
+
+private:
+    void Fire(DISPID id, std::vector<TVariant> args = {});
+    IDispatchSink* FSink = nullptr;
+};
+
+} // namespace kiv

@@ -1,0 +1,136 @@
+// The control as an automation object: IKivPlayer over the control core. The
+// form's properties are kept here as values; a widget that is the form overrides
+// them to read and write itself.
+#pragma once
+
+#include "control/ikivplayer.h"
+#include "control/kiv_player_core.h"
+
+namespace kiv {
+
+class TKivPlayerObject : public IKivPlayer {
+public:
+    explicit TKivPlayerObject(TKivPlayerCore& core) : FCore(core) {}
+
+    // The form.
+    HRESULT get_Visible(VARIANT_BOOL* Value) override { return Read(FForm.Visible, Value); }
+    HRESULT put_Visible(VARIANT_BOOL Value) override { return Write(FForm.Visible, Value); }
+    HRESULT get_AutoScroll(VARIANT_BOOL* Value) override { return Read(FForm.AutoScroll, Value); }
+    HRESULT put_AutoScroll(VARIANT_BOOL Value) override { return Write(FForm.AutoScroll, Value); }
+    HRESULT get_AutoSize(VARIANT_BOOL* Value) override { return Read(FForm.AutoSize, Value); }
+    HRESULT put_AutoSize(VARIANT_BOOL Value) override { return Write(FForm.AutoSize, Value); }
+    HRESULT get_AxBorderStyle(TxActiveFormBorderStyle* Value) override {
+        return Read(FForm.BorderStyle, Value);
+    }
+    HRESULT put_AxBorderStyle(TxActiveFormBorderStyle Value) override {
+        return Write(FForm.BorderStyle, Value);
+    }
+    HRESULT get_Caption(std::string* Value) override { return Read(FForm.Caption, Value); }
+    HRESULT put_Caption(const std::string& Value) override { return Write(FForm.Caption, Value); }
+    HRESULT get_Color(OLE_COLOR* Value) override { return Read(FForm.Color, Value); }
+    HRESULT put_Color(OLE_COLOR Value) override { return Write(FForm.Color, Value); }
+    HRESULT get_Font(TFontRef* Value) override { return Read(FForm.Font, Value); }
+    HRESULT put_Font(TFontRef Value) override;
+    HRESULT get_KeyPreview(VARIANT_BOOL* Value) override { return Read(FForm.KeyPreview, Value); }
+    HRESULT put_KeyPreview(VARIANT_BOOL Value) override { return Write(FForm.KeyPreview, Value); }
+    HRESULT get_PixelsPerInch(int32_t* Value) override { return Read(FForm.PixelsPerInch, Value); }
+    HRESULT put_PixelsPerInch(int32_t Value) override { return Write(FForm.PixelsPerInch, Value); }
+    HRESULT get_PrintScale(TxPrintScale* Value) override { return Read(FForm.PrintScale, Value); }
+    HRESULT put_PrintScale(TxPrintScale Value) override { return Write(FForm.PrintScale, Value); }
+    HRESULT get_Scaled(VARIANT_BOOL* Value) override { return Read(FForm.Scaled, Value); }
+    HRESULT put_Scaled(VARIANT_BOOL Value) override { return Write(FForm.Scaled, Value); }
+    HRESULT get_Active(VARIANT_BOOL* Value) override { return Read(FForm.Active, Value); }
+    HRESULT get_DropTarget(VARIANT_BOOL* Value) override { return Read(FForm.DropTarget, Value); }
+    HRESULT put_DropTarget(VARIANT_BOOL Value) override { return Write(FForm.DropTarget, Value); }
+    HRESULT get_HelpFile(std::string* Value) override { return Read(FForm.HelpFile, Value); }
+    HRESULT put_HelpFile(const std::string& Value) override { return Write(FForm.HelpFile, Value); }
+    HRESULT get_DoubleBuffered(VARIANT_BOOL* Value) override {
+        return Read(FForm.DoubleBuffered, Value);
+    }
+    HRESULT put_DoubleBuffered(VARIANT_BOOL Value) override {
+        return Write(FForm.DoubleBuffered, Value);
+    }
+    HRESULT get_VisibleDockClientCount(int32_t* Value) override {
+        *Value = 0; // nothing docks into the control
+        return S_OK;
+    }
+    HRESULT get_Enabled(VARIANT_BOOL* Value) override { return Read(FForm.Enabled, Value); }
+    HRESULT put_Enabled(VARIANT_BOOL Value) override { return Write(FForm.Enabled, Value); }
+    HRESULT get_Cursor(int16_t* Value) override { return Read(FForm.Cursor, Value); }
+    HRESULT put_Cursor(int16_t Value) override { return Write(FForm.Cursor, Value); }
+
+    // The control's own members.
+    HRESULT LoadFile(const std::string& Filename) override { return FCore.LoadFile(Filename); }
+    HRESULT SendScript(const std::string& Str) override;
+    HRESULT Open(const std::string& Filename) override { return FCore.Open(Filename); }
+    HRESULT get_DisplayMode(TDisplayMode* Value) override { return FCore.GetDisplayMode(Value); }
+    HRESULT put_DisplayMode(TDisplayMode Value) override { return FCore.SetDisplayMode(Value); }
+    HRESULT Play() override { return FCore.Play(); }
+    HRESULT Pause() override { return FCore.Pause(); }
+    HRESULT Stop() override { return FCore.Stop(); }
+    HRESULT Close() override { return FCore.Close(); }
+    HRESULT FastForward() override { return FCore.FastForward(); }
+    HRESULT FastReverse() override { return FCore.FastReverse(); }
+    HRESULT get_CurrentPosition(int32_t* Milliseconds) override {
+        return FCore.GetCurrentPosition(Milliseconds);
+    }
+    HRESULT put_CurrentPosition(int32_t Milliseconds) override {
+        return FCore.SetCurrentPosition(Milliseconds);
+    }
+    HRESULT get_Duration(int32_t* Value) override;
+    HRESULT get_ScreenBackgroundColor(int32_t* Value) override;
+    HRESULT put_ScreenBackgroundColor(int32_t Value) override;
+    HRESULT get_NailBackgroundColor(int32_t* Value) override;
+    HRESULT put_NailBackgroundColor(int32_t Value) override;
+    HRESULT get_LocalIP(std::string* Value) override { return Read(FLocalIP, Value); }
+    HRESULT put_LocalIP(const std::string& Value) override { return Write(FLocalIP, Value); }
+    HRESULT get_Max(int32_t* Value) override;
+    HRESULT get_Min(int32_t* Value) override;
+    HRESULT get_FullScreen(VARIANT_BOOL* Value) override;
+    HRESULT put_FullScreen(VARIANT_BOOL Value) override;
+    HRESULT get_URL(std::string* Value) override { return FCore.GetURL(Value); }
+    HRESULT put_URL(const std::string& Value) override { return FCore.SetURL(Value); }
+    HRESULT get_Status(TStatus* Value) override;
+    HRESULT get_AutoStart(VARIANT_BOOL* Value) override;
+    HRESULT put_AutoStart(VARIANT_BOOL Value) override;
+    HRESULT get_KivWidth(int32_t* Value) override;
+    HRESULT get_KivHeight(int32_t* Value) override;
+
+protected:
+    // The system colours (0x00BBGGRR) of the picture frame and the thumbnail strip
+    // changed; a widget paints with them.
+    virtual void ScreenColorChanged(uint32_t /*systemColor*/) {}
+    virtual void NailColorChanged(uint32_t /*systemColor*/) {}
+
+    TKivPlayerCore& FCore;
+
+private:
+    template <class T, class U> static HRESULT Read(const T& field, U* out) {
+        *out = field;
+        return S_OK;
+    }
+    template <class T, class U> static HRESULT Write(T& field, const U& in) {
+        field = in;
+        return S_OK;
+    }
+
+    // The form's values as the form resource has them.
+    struct TForm {
+        VARIANT_BOOL Visible = VARIANT_TRUE, AutoScroll = VARIANT_FALSE, AutoSize = VARIANT_FALSE;
+        TxActiveFormBorderStyle BorderStyle = afbNone;
+        std::string Caption = "KivPlayerCtrl";
+        OLE_COLOR Color = 0x8000000F; // clBtnFace
+        TFontRef Font = std::make_shared<IFontDisp>();
+        VARIANT_BOOL KeyPreview = VARIANT_TRUE;
+        int32_t PixelsPerInch = 96;
+        TxPrintScale PrintScale = poProportional;
+        VARIANT_BOOL Scaled = VARIANT_FALSE, Active = VARIANT_FALSE, DropTarget = VARIANT_FALSE;
+        std::string HelpFile;
+        VARIANT_BOOL DoubleBuffered = VARIANT_FALSE, Enabled = VARIANT_TRUE;
+        int16_t Cursor = 0; // crDefault
+    } FForm;
+    std::string FLocalIP;
+    uint32_t FScreenColor = 0, FNailColor = 0; // system colours; black by default
+};
+
+} // namespace kiv
