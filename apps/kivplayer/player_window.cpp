@@ -172,6 +172,10 @@ void TPlayerWindow::OnPlayStateChanged(kiv::TStatus state) {
     if (StateChanged) StateChanged(state);
 }
 
+void TPlayerWindow::OnPositionChanged(int32_t) {
+    RefreshBar();
+}
+
 void TPlayerWindow::OnDisplayModeChanged(kiv::TDisplayMode mode) {
     FBar->ShowMode(mode);
     if (ModeChanged) ModeChanged(mode);

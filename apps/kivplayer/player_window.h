@@ -25,6 +25,7 @@ public:
     std::function<void(kiv::TDisplayMode)> ModeChanged;
 
     void OnPlayStateChanged(kiv::TStatus state) override;
+    void OnPositionChanged(int32_t ms) override;
     void OnDisplayModeChanged(kiv::TDisplayMode mode) override;
 
 protected:

@@ -58,6 +58,8 @@ TEST(KivplayerWindow, PlaysARecordingOnScreen) {
     ASSERT_TRUE(waiter.Until([&] { return answers > 0; }));
     QCoreApplication::sendPostedEvents();
     window.repaint();
+    QCoreApplication::processEvents(); // the paint is flushed to the server
+    QGuiApplication::sync();           // the X server has drawn it all
 
     const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
     const std::string out = std::string(KIV_BINARY_DIR) + "/kivplayer-xvfb.png";
