@@ -13,6 +13,12 @@
 
 namespace kiv {
 
+std::string NailsFolderOf(std::string_view address) {
+    const size_t slash = address.rfind('/');
+    return slash == std::string_view::npos ? std::string()
+                                           : std::string(address.substr(0, slash + 1));
+}
+
 bool SafeNailFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;

@@ -37,6 +37,10 @@ private:
     std::atomic<uint32_t> FDownloaded{0};
 };
 
+// Where a recording's thumbnails lie: the address up to and including its last
+// "/", empty without one. Serves web addresses and local paths alike.
+std::string NailsFolderOf(std::string_view address);
+
 // A file name from the index that may become a file of the cache's "nails"
 // folder: no separator, no NUL, not "." or "..".
 bool SafeNailFileName(std::string_view name);

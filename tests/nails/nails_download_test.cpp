@@ -154,4 +154,15 @@ TEST(NailsDownload, NamesInTheCacheAndInAddresses) {
         EXPECT_EQ(SafeNailFileName(c.Name), c.Safe) << c.Name;
         EXPECT_EQ(NailUrlSegment(c.Name), c.Segment) << c.Name;
     }
+    struct TFolder {
+        const char* Address;
+        const char* Folder;
+    } folders[] = {
+        {"http://h:8080/rec/a.kiv", "http://h:8080/rec/"},
+        {"http://h/a.kiv?x=1/2", "http://h/a.kiv?x=1/"},
+        {"/data/rec/a.kiv", "/data/rec/"},
+        {"a.kiv", ""},
+    };
+    for (const auto& f : folders)
+        EXPECT_EQ(NailsFolderOf(f.Address), f.Folder) << f.Address;
 }
