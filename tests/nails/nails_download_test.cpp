@@ -1,6 +1,8 @@
 #include "nails/nails_download.h"
+#include "nails/nails_index.h"
 #include "platform/kiv_messages.h"
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/nginx.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@ using namespace kiv;
 using kiv::test::THttpRequest;
 using kiv::test::THttpResponse;
 using kiv::test::THttpServer;
+using kiv::test::TLogCapture;
 using kiv::test::TNginx;
 using kiv::test::TTempDir;
 
@@ -56,6 +59,7 @@ TEST(NailsDownload, IndexAndPicturesIntoTheCache) {
         std::string Index; // empty: none served
         std::set<std::string> Pictures;
         uint32_t Downloads; // a picture named twice is fetched twice
+        bool Logged = false;
     } cases[] = {
         {"two pictures, ended by an empty line",
          "1000=a.jpg\r\n61500=b.jpg\r\n\r\n9000=c.jpg\r\n",
@@ -73,6 +77,11 @@ TEST(NailsDownload, IndexAndPicturesIntoTheCache) {
          0},
         {"no index", "", {}, 0},
         {"no picture arrives", "1000=gone.jpg\n", {}, 0},
+        {"an index past the size limit",
+         "1000=a.jpg\n" + std::string(kMaxNailsIndexBytes, '\n'),
+         {},
+         0,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -80,6 +89,7 @@ TEST(NailsDownload, IndexAndPicturesIntoTheCache) {
         if (!c.Index.empty()) nginx.Root().Write("rec/nails.xml", c.Index);
         TTempDir cache;
         TQueueWindow window;
+        TLogCapture log;
         {
             TDownload download(window, nginx.Url("rec/"), cache.Path() + "/", 7);
             download.Start();
@@ -87,6 +97,7 @@ TEST(NailsDownload, IndexAndPicturesIntoTheCache) {
             EXPECT_EQ(download.Downloaded(), c.Downloads);
         }
         EXPECT_EQ(FilesIn(cache.Path() + "/nails"), c.Pictures);
+        EXPECT_EQ(log.Count("TDownload.Execute raise:") > 0, c.Logged);
         for (const auto& name : c.Pictures)
             EXPECT_EQ(ReadFile(cache.Path() + "/nails/" + name), Picture(name)) << name;
         TMessage m;
