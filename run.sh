@@ -11,7 +11,7 @@ kivtool=build/apps/kivtool/kivtool
 address=${1:-}
 if [ -z "$address" ]; then
   address=demo/demo.kiv
-  if [ ! -f "$address" ]; then
+  if [ ! -f "$address" ] || [ ! -f demo/nails.xml ]; then  # older demos lack thumbnails
     mkdir -p demo
     "$kivtool" synth "$address"
   fi

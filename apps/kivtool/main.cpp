@@ -28,7 +28,8 @@ int Usage() {
     std::fprintf(stderr, "usage: kivtool COMMAND ...\n");
     for (const auto& c : kCommands)
         std::fprintf(stderr, "  kivtool %s\n", c.Usage);
-    std::fprintf(stderr, "  kivtool synth OUT [--seconds N] [--width W] [--height H]\n");
+    std::fprintf(stderr,
+                 "  kivtool synth OUT [--seconds N] [--width W] [--height H] [--nails N]\n");
     return kivtool::kUsageExit;
 }
 

@@ -11,7 +11,7 @@ int CmdSynth(int argc, char** argv) {
     std::vector<char*> args(argv, argv + argc);
     char name[] = "kivtool synth";
     args[0] = name;
-    return kiv::synth::SynthCommand(argc, args.data());
+    return kiv::synth::SynthCommand(argc, args.data(), kiv::synth::kDefaultSynthNails);
 }
 
 } // namespace kivtool

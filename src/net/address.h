@@ -21,5 +21,8 @@ std::string FormatSeconds(int32_t seconds);
 // Copies the body of url into path (replaced). False on any failure, including
 // an error status or an HTML page where a file was expected; a partial file stays.
 bool DownloadToFile(const std::string& url, const std::string& path);
+class TDownloadCancel;
+// The same, failing at once when cancel (which may be null) is cancelled.
+bool DownloadToFile(const std::string& url, const std::string& path, TDownloadCancel* cancel);
 
 } // namespace kiv

@@ -1,5 +1,9 @@
 #include "net/address.h"
 #include "net/curl_handle.h"
+#include "net/download_cancel.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -66,9 +70,51 @@ struct TDownload {
     }
 };
 
+curl_socket_t OnOpenSocket(void* cancel, curlsocktype, curl_sockaddr* address) {
+    const int fd = static_cast<TDownloadCancel*>(cancel)->OpenSocket(
+        address->family, address->socktype, address->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+int OnCloseSocket(void* cancel, curl_socket_t fd) {
+    static_cast<TDownloadCancel*>(cancel)->CloseSocket(fd);
+    return 0;
+}
+
+int OnProgress(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<TDownloadCancel*>(cancel)->Cancelled() ? 1 : 0;
+}
+
 } // namespace
 
+void TDownloadCancel::Cancel() {
+    std::lock_guard guard(FLock);
+    FCancelled = true;
+    // Wakes a transfer blocked on the socket; the transfer still closes it.
+    for (int fd : FSockets)
+        shutdown(fd, SHUT_RDWR);
+}
+
+int TDownloadCancel::OpenSocket(int family, int type, int protocol) {
+    std::lock_guard guard(FLock);
+    if (FCancelled) return -1;
+    const int fd = socket(family, type | SOCK_CLOEXEC, protocol);
+    if (fd >= 0) FSockets.push_back(fd);
+    return fd;
+}
+
+void TDownloadCancel::CloseSocket(int fd) {
+    std::lock_guard guard(FLock);
+    std::erase(FSockets, fd);
+    close(fd);
+}
+
 bool DownloadToFile(const std::string& url, const std::string& path) {
+    return DownloadToFile(url, path, nullptr);
+}
+
+bool DownloadToFile(const std::string& url, const std::string& path, TDownloadCancel* cancel) {
+    if (cancel && cancel->Cancelled()) return false;
     TCurlHandle h = NewCurlHandle();
     if (!h) return false;
     TDownload d;
@@ -84,6 +130,15 @@ bool DownloadToFile(const std::string& url, const std::string& path) {
     curl::SetOpt(h.get(), CURLOPT_FRESH_CONNECT, 1L);
     curl::SetOpt(h.get(), CURLOPT_WRITEFUNCTION, &TDownload::OnData);
     curl::SetOpt(h.get(), CURLOPT_WRITEDATA, &d);
+    if (cancel) {
+        curl::SetOpt(h.get(), CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+        curl::SetOpt(h.get(), CURLOPT_OPENSOCKETDATA, static_cast<void*>(cancel));
+        curl::SetOpt(h.get(), CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
+        curl::SetOpt(h.get(), CURLOPT_CLOSESOCKETDATA, static_cast<void*>(cancel));
+        curl::SetOpt(h.get(), CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl::SetOpt(h.get(), CURLOPT_XFERINFODATA, static_cast<void*>(cancel));
+        curl::SetOpt(h.get(), CURLOPT_NOPROGRESS, 0L);
+    }
     CURLcode rc = curl::Perform(h.get());
     if (rc != CURLE_OK || d.Html || d.WriteFailed) return false;
     return d.Flush() && d.Open() && std::fflush(d.File.get()) == 0;

@@ -43,6 +43,9 @@ constexpr uint32_t WM_POSITIONCHANGED = WM_USER + 16; // wParam the position, ms
 constexpr uint32_t WM_NAILCREATED =
     WM_USER + 100;                                // wParam a thumbnail block, owned by the receiver
 constexpr uint32_t WM_NAILLAYOUT = WM_USER + 401; // wParam the layout step
+// From the thumbnail download: pictures arrived in the cache folder, for the strip
+// to load from there; lParam the download's tag.
+constexpr uint32_t WM_NAILSDOWNLOADED = WM_USER + 101;
 
 // Notices to the control's window, so hosts wait on messages instead of thread states.
 // wParam the position, ms; lParam how many position requests have been taken.

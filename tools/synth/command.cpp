@@ -16,7 +16,7 @@ namespace {
 constexpr const char kUsage[] =
     "OUT [--seconds N] [--width W] [--height H] [--seed S] [--keyframe-ms N] "
     "[--interval-ms N] [--compression mixed|raw|jpeg|lzo|zlib] [--large-raw] [--target-mb N] "
-    "[--marker-ms N] [--jpeg-quality Q] [--zlib-level L]";
+    "[--marker-ms N] [--jpeg-quality Q] [--zlib-level L] [--nails N]";
 
 bool ParseCompression(const char* text, std::optional<TCompression>& out) {
     static constexpr struct {
@@ -41,9 +41,10 @@ int Usage(const char* name, const std::string& problem) {
 
 } // namespace
 
-int SynthCommand(int argc, char** argv) {
+int SynthCommand(int argc, char** argv, uint32_t defaultNails) {
     const char* name = argc > 0 && argv[0] ? argv[0] : "kivsynth";
     TSynthOptions o;
+    uint32_t nails = defaultNails;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -85,6 +86,8 @@ int SynthCommand(int argc, char** argv) {
             o.JpegQuality = int(number(100));
         else if (arg == "--zlib-level")
             o.ZlibLevel = int(number(9));
+        else if (arg == "--nails")
+            nails = uint32_t(number(kMaxSynthNails));
         else if (arg == "--compression")
             ok = ParseCompression(value, o.OnlyCompression);
         else
@@ -108,6 +111,10 @@ int SynthCommand(int argc, char** argv) {
         std::printf("%s: %llu bytes (%.1f MiB), %u records, %u key frames, %u ms, made in %.1f s\n",
                     ec ? out.c_str() : where.c_str(), static_cast<unsigned long long>(s.Bytes),
                     double(s.Bytes) / (1 << 20), s.Records, s.KeyFrames, s.Duration, secs);
+        if (nails > 0) {
+            const std::string index = WriteSynthNails(out, o, s.Duration, nails);
+            std::printf("%s: %u thumbnails\n", index.c_str(), nails);
+        }
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", name, e.what());

@@ -207,7 +207,11 @@ const std::vector<uint8_t>& TPayloadEncoder::Compress(TCompression c) {
     }
 }
 
-void TPayloadEncoder::EncodeJpeg(const TPicture& pic, const TRect& r) {
+namespace {
+
+// Rows go bottom row first for the player's decoder, top row first for a file.
+void CompressJpeg(const TPicture& pic, const TRect& r, int quality, bool bottomUp,
+                  std::vector<uint8_t>& out) {
     jpeg_compress_struct info{};
     TJpegError err{};
     TVectorDest dest{};
@@ -217,7 +221,7 @@ void TPayloadEncoder::EncodeJpeg(const TPicture& pic, const TRect& r) {
     TCompressGuard guard{&info};
     if (setjmp(err.Jump)) throw EKivError("JPEG compression failed");
 
-    dest.Out = &FOut;
+    dest.Out = &out;
     dest.Mgr.init_destination = DestInit;
     dest.Mgr.empty_output_buffer = DestGrow;
     dest.Mgr.term_destination = DestTerm;
@@ -227,18 +231,31 @@ void TPayloadEncoder::EncodeJpeg(const TPicture& pic, const TRect& r) {
     info.input_components = 3;
     info.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, JpegQuality, TRUE);
+    jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     JSAMPROW rows[32];
     while (info.next_scanline < info.image_height) {
         JDIMENSION n = 0;
         for (; n < 32 && info.next_scanline + n < info.image_height; ++n) {
-            int32_t y = r.Bottom - 1 - int32_t(info.next_scanline + n);
+            const int32_t line = int32_t(info.next_scanline + n);
+            const int32_t y = bottomUp ? r.Bottom - 1 - line : r.Top + line;
             rows[n] = const_cast<JSAMPROW>(pic.At(r.Left, y));
         }
         jpeg_write_scanlines(&info, rows, n);
     }
     jpeg_finish_compress(&info);
+}
+
+} // namespace
+
+void TPayloadEncoder::EncodeJpeg(const TPicture& pic, const TRect& r) {
+    CompressJpeg(pic, r, JpegQuality, true, FOut);
+}
+
+std::vector<uint8_t> EncodeJpegFile(const TPicture& pic, int quality) {
+    std::vector<uint8_t> out;
+    CompressJpeg(pic, pic.Bounds(), quality, false, out);
+    return out;
 }
 
 } // namespace kiv::synth

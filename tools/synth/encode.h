@@ -19,6 +19,9 @@ uint64_t BmpImageSize(int64_t width, int64_t height, int bits);
 // 24-bit image fits its decode buffer, else 16, else 0 (too large to play).
 int PlayableBits(int64_t width, int64_t height);
 
+// A JPEG file of the whole picture, top row first, as any image viewer reads it.
+std::vector<uint8_t> EncodeJpegFile(const TPicture& pic, int quality);
+
 enum class TBmpDepth { Auto, Bits24, Bits16 };
 
 class TPayloadEncoder {

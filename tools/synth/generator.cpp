@@ -307,4 +307,22 @@ TPicture RenderScreen(uint16_t width, uint16_t height, uint32_t seed, uint32_t a
     return pic;
 }
 
+std::vector<TPicture> RenderScreens(uint16_t width, uint16_t height, uint32_t seed,
+                                    const std::vector<uint32_t>& atMs) {
+    TScene scene(width, height, seed);
+    TUser user(scene, seed);
+    std::vector<TPicture> out;
+    uint32_t t = 40;
+    for (uint32_t at : atMs) {
+        for (; t <= at; t += 40) {
+            user.Advance(t);
+            scene.Advance(t);
+            scene.ClearDamage();
+        }
+        out.emplace_back(width, height);
+        scene.RenderAll(out.back());
+    }
+    return out;
+}
+
 } // namespace kiv::synth

@@ -189,6 +189,29 @@ void CopyRect(TPicture& dst, const TPicture& src, const TRect& r) {
     Blit(dst, r.Left, r.Top, src, r, dst.Bounds());
 }
 
+TPicture Shrink(const TPicture& src, int32_t width, int32_t height) {
+    TPicture out(width, height);
+    if (src.Width() == 0 || src.Height() == 0) return out;
+    for (int32_t y = 0; y < out.Height(); ++y) {
+        const int32_t y0 = int32_t(int64_t(y) * src.Height() / height);
+        const int32_t y1 = std::max(y0 + 1, int32_t(int64_t(y + 1) * src.Height() / height));
+        for (int32_t x = 0; x < out.Width(); ++x) {
+            const int32_t x0 = int32_t(int64_t(x) * src.Width() / width);
+            const int32_t x1 = std::max(x0 + 1, int32_t(int64_t(x + 1) * src.Width() / width));
+            uint64_t sum[3] = {};
+            for (int32_t sy = y0; sy < y1; ++sy)
+                for (int32_t sx = x0; sx < x1; ++sx)
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += src.At(sx, sy)[k];
+            const uint64_t n = uint64_t(y1 - y0) * uint64_t(x1 - x0);
+            uint8_t* p = out.At(x, y);
+            for (int k = 0; k < 3; ++k)
+                p[k] = uint8_t((sum[k] + n / 2) / n);
+        }
+    }
+    return out;
+}
+
 void ScrollUp(TPicture& pic, const TRect& r, int32_t dy) {
     TRect a = r.Intersect(pic.Bounds());
     for (int32_t y = a.Top; y + dy < a.Bottom; ++y)

@@ -110,6 +110,8 @@ void Blit(TPicture& dst, int32_t dx, int32_t dy, const TPicture& src, const TRec
           const TRect& clip);
 // Copies the same rectangle between two pictures of one size.
 void CopyRect(TPicture& dst, const TPicture& src, const TRect& r);
+// The picture scaled down to width x height, each pixel the mean of its source area.
+TPicture Shrink(const TPicture& src, int32_t width, int32_t height);
 // Moves the rows of r up by dy pixels (scrolling); the uncovered rows keep their pixels.
 void ScrollUp(TPicture& pic, const TRect& r, int32_t dy);
 

@@ -62,8 +62,23 @@ std::vector<uint8_t> MakeSynthRecording(const TSynthOptions& options,
 // The synthetic screen (without the pointer) after atMs of activity.
 TPicture RenderScreen(uint16_t width, uint16_t height, uint32_t seed, uint32_t atMs);
 
+// The screens at several moments (ascending), in one pass.
+std::vector<TPicture> RenderScreens(uint16_t width, uint16_t height, uint32_t seed,
+                                    const std::vector<uint32_t>& atMs);
+
+// Thumbnails as a recorder leaves them beside a recording: "nails.xml" (lines
+// of time in ms, "=", file name, CR LF) and a "nails" folder of small upright
+// JPEG pictures of `count` evenly spread moments of durationMs. Returns the
+// index's path; raises EKivError when a file cannot be written.
+constexpr uint32_t kDefaultSynthNails = 24;
+constexpr uint32_t kMaxSynthNails = 1000;
+constexpr int32_t kSynthNailWidth = 96;
+std::string WriteSynthNails(const std::string& recordingPath, const TSynthOptions& options,
+                            uint32_t durationMs, uint32_t count);
+
 // `kivsynth OUT [options]`: argv[0] names the command in the usage line,
 // argv[1..] are the arguments. Returns the exit code: 0 done, 1 failed, 2 bad arguments.
-int SynthCommand(int argc, char** argv);
+// Thumbnails are written unless --nails says otherwise, defaultNails of them.
+int SynthCommand(int argc, char** argv, uint32_t defaultNails = 0);
 
 } // namespace kiv::synth

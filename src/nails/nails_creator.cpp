@@ -1,0 +1,52 @@
+#include "nails/nails_creator.h"
+
+#include "control/nail_block.h"
+#include "nails/nails_index.h"
+#include "platform/debug_log.h"
+#include "platform/kiv_messages.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <exception>
+
+namespace kiv {
+
+void SetLowestThreadPriority() {
+    // Linux keeps a nice value per thread; failure leaves the priority as it was.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+}
+
+TNailsCreator::TNailsCreator(TWindowTarget& target, std::string folder)
+    : FTarget(target), FFolder(std::move(folder)) {}
+
+TNailsCreator::~TNailsCreator() {
+    FTerminated = true;
+    WaitFor();
+}
+
+void TNailsCreator::Execute() {
+    SetLowestThreadPriority();
+    try {
+        const TNailsIndex index = TNailsIndex::LoadFromFile(FFolder + kNailsIndexName);
+        for (uint64_t line : SelectNailLines(index.Count())) {
+            if (FTerminated) break;
+            if (index.Blank(line)) break;
+            const int32_t seconds = index.Seconds(line);
+            const std::string path =
+                FFolder + kNailsFolderName + "/" + std::string(index.FileName(line));
+            TNailBlock block = MakeNailBlock(path, static_cast<uint32_t>(seconds));
+            if (!block) continue; // the path does not fit the block
+            const intptr_t wParam = ReleaseNailBlock(std::move(block));
+            if (!FTarget.Post(WM_NAILCREATED, wParam, 0)) {
+                AdoptNailBlock(wParam); // refused: still ours to free
+                break;
+            }
+            ++FPosted;
+        }
+    } catch (const std::exception& e) {
+        DebugLog(std::string("TNailsCreator.Execute raise:") + e.what());
+    }
+}
+
+} // namespace kiv

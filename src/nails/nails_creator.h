@@ -1,0 +1,36 @@
+// TNailsCreator: reads a folder's thumbnail index at the lowest priority and
+// hands each thumbnail to the control's window as a WM_NAILCREATED block,
+// without waiting, so the strip gets its cells one message at a time.
+#pragma once
+
+#include "platform/thread.h"
+#include "platform/window_target.h"
+
+#include <atomic>
+#include <string>
+
+namespace kiv {
+
+// The calling thread's priority as low as the system allows.
+void SetLowestThreadPriority();
+
+class TNailsCreator : public TThread {
+public:
+    // folder ends with its separator; target is the control's window.
+    TNailsCreator(TWindowTarget& target, std::string folder);
+    // Asks the thread to stop and waits for it.
+    ~TNailsCreator() override;
+    // Thumbnails handed over so far.
+    uint32_t Posted() const { return FPosted.load(); }
+
+protected:
+    void Execute() override;
+
+private:
+    TWindowTarget& FTarget;
+    const std::string FFolder;
+    std::atomic<bool> FTerminated{false};
+    std::atomic<uint32_t> FPosted{0};
+};
+
+} // namespace kiv
