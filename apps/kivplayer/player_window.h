@@ -16,6 +16,8 @@ namespace kivplayer {
 class TPlayerWindow : public QMainWindow, public kiv::IKivPlayerEvents {
 public:
     explicit TPlayerWindow(const TOptions& options);
+    // The control goes first: it tells this window, its sink, that it is destroyed.
+    ~TPlayerWindow() override { delete FCtrl; }
 
     kiv::ui::TKivPlayerCtrl& Control() { return *FCtrl; }
     // Closes what is open and opens address; failures go to the control's boxes.
