@@ -10,7 +10,7 @@ packages=(
   libjpeg-dev zlib1g-dev liblzo2-dev libcurl4-openssl-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light python3 iproute2 curl
-  qt6-base-dev xvfb xauth fonts-wqy-zenhei
+  qt6-base-dev qt6-declarative-dev xvfb xauth fonts-wqy-zenhei
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
