@@ -31,6 +31,7 @@ protected:
 
 private:
     QImage FBitmap;
+    QImage FPaint; // the painted rectangle in the backing store's format, reused
 };
 
 } // namespace kiv::ui

@@ -131,5 +131,24 @@ TEST(FullScreen, CentresByTruncationAndCropsALargerPicture) {
     }
 }
 
+TEST(ImagePic, PaintsEachRectangleWithTheBitmapsColours) {
+    App();
+    QWidget parent;
+    TImagePic pic(&parent);
+    pic.resize(37, 23); // odd widths reach the row ends of every copy path
+    pic.SizeBitmap();
+    TPixels px = pic.Pixels();
+    uint32_t seed = 12345;
+    for (int32_t y = 0; y < px.Height; ++y)
+        for (int32_t x = 0; x < 3 * px.Width; ++x)
+            px.Bits[y * px.Stride + x] =
+                static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    for (const QRect r : {QRect(0, 0, 37, 23), QRect(5, 3, 1, 1), QRect(30, 10, 7, 13)}) {
+        const QImage shown = pic.grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage want = pic.Bitmap().copy(r).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown, want) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+    }
+}
+
 } // namespace
 } // namespace kiv::ui
