@@ -92,8 +92,7 @@ protected:
 
 TEST(AutomationTables, MembersFollowTheInterfaceInSlotOrderAndNamesFindThem) {
     // The abstract class declares its members one per line in slot order.
-    const auto header =
-        std::filesystem::path(__FILE__).parent_path() / "../../src/control/ikivplayer.h";
+    const auto header = std::filesystem::path(KIV_SOURCE_DIR) / "src/control/ikivplayer.h";
     std::ifstream in(header);
     ASSERT_TRUE(in) << header;
     std::vector<std::string> declared;
