@@ -8,6 +8,12 @@
 
 namespace kiv {
 
+namespace {
+
+constexpr size_t kKeptPayloadBytes = 8u << 20;
+
+} // namespace
+
 TKeyFramePicture::TKeyFramePicture(std::unique_ptr<TByteStream> stream)
     : FStream(std::move(stream)), FDecoded(new uint8_t[kDecodeBufferSize]) {
     TOpenedRecording opened = OpenRecording(*FStream);
@@ -48,6 +54,8 @@ bool TKeyFramePicture::Read(uint32_t keyTime, TBitmap24& picture) {
     } catch (const EKivError& e) {
         return Fail(e.what());
     }
+    // An unusually large record's block is not kept for the next one.
+    if (FPayload.size() > kKeptPayloadBytes) FPayload = {};
     if (size <= 0) return Fail("key frame does not decode");
     // The image's own size when the buffer holds it, else all the buffer may.
     const uint32_t stated = LoadLE32(FDecoded.get() + 2);
