@@ -33,6 +33,7 @@ TPreviewReader::TPreviewReader(TReady ready, TOptions options)
 }
 
 TPreviewReader::~TPreviewReader() {
+    FQuitting = true; // the wake-ups still queued are not worth a read
     FAbort = true;
     Quit();
     WaitFor();
@@ -86,7 +87,7 @@ bool TPreviewReader::Wanted(uint64_t number) {
 void TPreviewReader::Execute() {
     InitDecoder();
     TMessage m;
-    while (GetMessage(m)) {
+    while (GetMessage(m) && !FQuitting) {
         TMessage last;
         RemoveMessages(WM_PREVIEWWAKE, last); // one look serves them all
         std::string address;

@@ -85,7 +85,8 @@ private:
 
     const TReady FReady;
     const TOptions FOptions;
-    std::atomic<bool> FAbort{false}; // set by any thread, cleared by the reader
+    std::atomic<bool> FAbort{false};    // set by any thread, cleared by the reader
+    std::atomic<bool> FQuitting{false}; // set by the destructor
 
     std::mutex FLock;
     std::string FAddress;        // guarded by FLock
