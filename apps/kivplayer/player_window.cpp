@@ -158,6 +158,7 @@ void TPlayerWindow::OpenAddress(const QString& address) {
     const QString name = QFileInfo(address).fileName();
     setWindowTitle((name.isEmpty() ? address : name) + " - KivPlayer");
     Check(core.Open(address.toStdString()));
+    FBar->SetPreviewAddress(address.toStdString());
 }
 
 void TPlayerWindow::RefreshRecent() {

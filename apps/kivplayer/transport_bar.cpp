@@ -1,5 +1,7 @@
 #include "transport_bar.h"
 
+#include "seek_preview.h"
+
 #include "ui/captions.h"
 
 #include <QComboBox>
@@ -34,6 +36,7 @@ TTransportBar::TTransportBar(QWidget* parent) : QWidget(parent) {
     FSlider->setObjectName("sliderPosition");
     FSlider->setFocusPolicy(Qt::NoFocus);
     row->addWidget(FSlider, 1);
+    FPreview = new TSeekPreview(FSlider);
     FTime = new QLabel("00:00:00 / 00:00:00", this);
     FTime->setObjectName("labTime");
     row->addWidget(FTime);
@@ -74,6 +77,10 @@ void TTransportBar::Show(kiv::TStatus state, uint32_t position, uint32_t first, 
         FSlider->setValue(static_cast<int>(position));
     }
     FTime->setText(TimeText(position) + " / " + TimeText(duration));
+}
+
+void TTransportBar::SetPreviewAddress(const std::string& address) {
+    FPreview->SetAddress(address);
 }
 
 void TTransportBar::ShowMode(kiv::TDisplayMode mode) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -14,6 +15,8 @@ class QPushButton;
 class QSlider;
 
 namespace kivplayer {
+
+class TSeekPreview;
 
 class TTransportBar : public QWidget {
 public:
@@ -23,6 +26,9 @@ public:
     void Show(kiv::TStatus state, uint32_t position, uint32_t first, uint32_t last,
               uint32_t duration);
     void ShowMode(kiv::TDisplayMode mode);
+    // The recording the slider's hover previews come from (empty: none).
+    void SetPreviewAddress(const std::string& address);
+    TSeekPreview* Preview() const { return FPreview; }
 
     std::function<void()> OnPlayPause, OnStop, OnFastForward;
     std::function<void(uint32_t ms)> OnSeek;
@@ -33,6 +39,7 @@ private:
     QSlider* FSlider;
     QLabel* FTime;
     QComboBox* FMode;
+    TSeekPreview* FPreview;
     bool FDragging = false;
     bool FShowing = false;
 };
