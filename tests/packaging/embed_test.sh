@@ -56,7 +56,9 @@ configure "$work/headers" "$work/headers-build"
 
 # The example, in a clean folder.
 configure "$source/examples/embed" "$work/embed"
-ldd "$work/embed/embed" | grep -q "$prefix.*libkivplayerctrl.so" \
+# Read whole first: grep -q stopping early would fail ldd with SIGPIPE under pipefail.
+libs=$(ldd "$work/embed/embed")
+grep -q "$prefix.*libkivplayerctrl.so" <<<"$libs" \
   || fail "embed does not use the installed libkivplayerctrl.so"
 "$kivtool" synth "$work/x.kiv" --seconds 5 >/dev/null
 QT_QPA_PLATFORM=offscreen "$work/embed/embed" "$work/x.kiv" --seek 2500 --quit-on-position --timeout 60000 \
