@@ -245,7 +245,7 @@ void TKivPlayerCtrl::ThumbnailsDownloaded(intptr_t tag) {
 }
 
 void TKivPlayerCtrl::AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) {
-    if (FNails->OwnsNailBlock(tag)) FNails->AddNail(path, static_cast<int32_t>(seconds));
+    if (FNails->OwnsNailBlock(tag)) FNails->QueueNail(path, static_cast<int32_t>(seconds));
 }
 
 void TKivPlayerCtrl::LayoutThumbnails(int32_t step) {

@@ -3,6 +3,7 @@
 #include "control/nail_block.h"
 
 #include <QBoxLayout>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -64,6 +65,9 @@ TNailsFrame::TNailsFrame(QWidget* parent, TWindowTarget& window)
     setWidget(FCanvas);
     SetBackgroundColor(Qt::black);
     hide();
+    FQueueTimer.setSingleShot(true);
+    FQueueTimer.setInterval(0);
+    connect(&FQueueTimer, &QTimer::timeout, this, [this] { AddQueuedNails(); });
 }
 
 TNailsFrame::~TNailsFrame() {
@@ -101,6 +105,26 @@ TNail* TNailsFrame::Nail(int32_t index) const {
 
 void TNailsFrame::StopLoading() {
     FCreator.reset();
+    FQueued.clear();
+    FQueueTimer.stop();
+}
+
+void TNailsFrame::QueueNail(const std::string& path, int32_t seconds) {
+    FQueued.emplace_back(path, seconds);
+    if (!FQueueTimer.isActive()) FQueueTimer.start();
+}
+
+void TNailsFrame::AddQueuedNails() {
+    // Under a frame's time in one go, so that input and painting keep up.
+    constexpr qint64 kBudgetNs = 4'000'000;
+    QElapsedTimer spent;
+    spent.start();
+    while (!FQueued.empty() && (spent.nsecsElapsed() < kBudgetNs)) {
+        const auto [path, seconds] = std::move(FQueued.front());
+        FQueued.pop_front();
+        AddNail(path, seconds);
+    }
+    if (!FQueued.empty()) FQueueTimer.start();
 }
 
 void TNailsFrame::LoadNails(const std::string& folder) {
@@ -141,6 +165,7 @@ void TNailsFrame::AddNail(const std::string& path, int32_t seconds) {
     added.SetCurrent(false);
     ++FNailCount;
     FitCanvas();
+    if (NailAdded) NailAdded();
 }
 
 void TNailsFrame::LayoutNail(int32_t index) {

@@ -14,8 +14,10 @@
 
 #include <QPointer>
 #include <QScrollArea>
+#include <QTimer>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +34,9 @@ public:
     void LoadNails(const std::string& folder);
     // One thumbnail from the creator; shows the strip with the first.
     void AddNail(const std::string& path, int32_t seconds);
+    // AddNail soon: the creator's thumbnails arrive faster than cells are made,
+    // so they are made a few milliseconds' worth per pass of the event loop.
+    void QueueNail(const std::string& path, int32_t seconds);
     // Places cell index after cell index - 1: one step of a re-flow.
     void LayoutNail(int32_t index);
     // Highlights the last cell not after seconds, its row scrolled to the top.
@@ -54,8 +59,9 @@ public:
 
     // The host's OnSkip: a cell was clicked (seconds its time).
     std::function<void(int32_t seconds)> OnSkip;
-    // The highlighted cell changed (for hosts that follow it).
+    // The highlighted cell changed; a cell was added (for hosts that follow the strip).
     std::function<void(TNail*)> CurrentChanged;
+    std::function<void()> NailAdded;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -68,6 +74,7 @@ private:
     void NailClick(TNail& nail);
     void ShowSplitter();
     void EndLayoutThread();
+    void AddQueuedNails();
 
     // Every field belongs to the control's thread.
     TWindowTarget& FWindow;
@@ -80,6 +87,8 @@ private:
     intptr_t FCreatorTag = 0;
     std::unique_ptr<TNailsLayout> FLayout;
     QPointer<QWidget> FSplitter;
+    std::deque<std::pair<std::string, int32_t>> FQueued;
+    QTimer FQueueTimer;
 };
 
 } // namespace kiv::ui

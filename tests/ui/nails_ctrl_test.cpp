@@ -33,8 +33,14 @@ public:
     TProbeCtrl(IKivPlayerEvents* sink, TKivPlayerCore::TOptions options, test::TWaiter& waiter)
         : TKivPlayerCtrl(nullptr, sink, std::move(options)), FWaiter(waiter) {
         frmNails()->CurrentChanged = [this](TNail*) { FWaiter.Notify(); };
+        frmNails()->NailAdded = [this] { FWaiter.Notify(); };
     }
     bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        if (msg == WM_NAILCREATED) {
+            std::lock_guard g(FLock);
+            ++FCreated;
+            FChanged.notify_all();
+        }
         if (msg == WM_NAILLAYOUT) {
             const int n = ++Queued;
             int seen = MostQueued.load();
@@ -43,21 +49,25 @@ public:
         }
         return TKivPlayerCtrl::Post(msg, wParam, lParam);
     }
-    void AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) override {
-        TKivPlayerCtrl::AddThumbnail(path, seconds, tag);
-        FWaiter.Notify();
-    }
     void LayoutThumbnails(int32_t step) override {
         --Queued;
         Steps.push_back(step);
         TKivPlayerCtrl::LayoutThumbnails(step);
         FWaiter.Notify();
     }
+    // Blocks until count thumbnails have been posted in all.
+    bool WaitCreated(int count) {
+        std::unique_lock g(FLock);
+        return FChanged.wait_for(g, std::chrono::seconds(20), [&] { return FCreated >= count; });
+    }
     std::atomic<int> Queued{0}, MostQueued{0};
     std::vector<int32_t> Steps;
 
 private:
     test::TWaiter& FWaiter;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    int FCreated = 0; // guarded by FLock
 };
 
 class TSkips : public IKivPlayerEvents {
@@ -154,6 +164,8 @@ TEST_F(NailsCtrlTest, BlocksOfAReplacedCreatorAreRefused) {
     Recording(Dir.File("b/rec.kiv"), 5);
     auto c = NewCtrl();
     c->frmNails()->LoadNails(Dir.File("a/"));
+    // All of the first creator's blocks wait at the window when it is replaced.
+    ASSERT_TRUE(c->WaitCreated(120));
     c->frmNails()->LoadNails(Dir.File("b/"));
     ASSERT_TRUE(Cells(*c, 5));
     QCoreApplication::processEvents();
