@@ -221,6 +221,7 @@ TEST_F(NailsFrameTest, AtMost120Cells) {
     Frame->ClearNails();
     EXPECT_EQ(Child("nailPic0"), nullptr);
     EXPECT_EQ(Frame->NailCount(), 0);
+    Frame->LayoutNail(5); // a step queued before the cells went: ignored
 }
 
 } // namespace
