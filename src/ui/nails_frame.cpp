@@ -83,6 +83,9 @@ void TNailsFrame::EndLayoutThread() {
     FLayout->Quit();
     LayoutNailEvent().Signal();
     FLayout.reset();
+    // Not taken when the thread was idle: the next layout thread must not find
+    // it set and post a second step before the first is done.
+    LayoutNailEvent().Wait(0);
 }
 
 void TNailsFrame::SetBackgroundColor(const QColor& color) {
