@@ -22,7 +22,7 @@ if(KIV_UI)
   # of a folder goes, so headers added later need no rule. The packaging test
   # compiles all of them against the installed tree alone, which catches a
   # folder missing here.
-  set(KIV_WIDGET_HEADER_DIRS platform codec format buffers sources playback control ui)
+  set(KIV_WIDGET_HEADER_DIRS platform codec format buffers net sources playback control nails ui)
   foreach(dir ${KIV_WIDGET_HEADER_DIRS})
     install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/${dir}/ DESTINATION ${KIV_INCLUDE_DIR}/${dir}
             FILES_MATCHING PATTERN "*.h")

@@ -177,6 +177,10 @@ void TPlayerWindow::OnPositionChanged(int32_t) {
     RefreshBar();
 }
 
+void TPlayerWindow::OnSkip(int32_t seconds) {
+    SeekTo(int64_t{seconds} * 1000);
+}
+
 void TPlayerWindow::OnDisplayModeChanged(kiv::TDisplayMode mode) {
     FBar->ShowMode(mode);
     if (ModeChanged) ModeChanged(mode);

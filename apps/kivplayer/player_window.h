@@ -29,6 +29,8 @@ public:
     void OnPlayStateChanged(kiv::TStatus state) override;
     void OnPositionChanged(int32_t ms) override;
     void OnDisplayModeChanged(kiv::TDisplayMode mode) override;
+    // A thumbnail was clicked: the player, not the control, moves there.
+    void OnSkip(int32_t seconds) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

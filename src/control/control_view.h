@@ -50,9 +50,14 @@ public:
     // Thumbnails of the opened address: from its web server or from beside the file.
     virtual void LoadThumbnails(const std::string& /*url*/, const std::string& /*cacheFolder*/) {}
     // A thumbnail made by the creator thread; a failure is the view's to report.
-    virtual void AddThumbnail(const std::string& /*path*/, uint32_t /*seconds*/) {}
+    // tag: the lParam of its message, the creator's, so that a block of an
+    // earlier creator still queued can be told.
+    virtual void AddThumbnail(const std::string& /*path*/, uint32_t /*seconds*/, intptr_t /*tag*/) {
+    }
     // One step of re-flowing the thumbnail strip.
     virtual void LayoutThumbnails(int32_t /*step*/) {}
+    // A thumbnail download put pictures into the cache folder; tag: the download's.
+    virtual void ThumbnailsDownloaded(intptr_t /*tag*/) {}
 
     // A failure surfaced by a window message, for a message box.
     virtual void ShowError(const std::string& /*text*/) {}

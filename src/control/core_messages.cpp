@@ -24,6 +24,7 @@ const TKivPlayerCore::THandler TKivPlayerCore::kHandlers[] = {
     {WM_POSITIONCHANGED, &TKivPlayerCore::OnPositionChanged},
     {WM_NAILCREATED, &TKivPlayerCore::OnNailCreated},
     {WM_NAILLAYOUT, &TKivPlayerCore::OnNailLayout},
+    {WM_NAILSDOWNLOADED, &TKivPlayerCore::OnNailsDownloaded},
     {WM_POSITIONANSWERED, &TKivPlayerCore::OnPositionAnswered},
     {WM_PLAYEDTOEND, &TKivPlayerCore::OnPlayedToEnd},
     {WM_CLOCKHELD, &TKivPlayerCore::OnClockHeld},
@@ -88,7 +89,7 @@ void TKivPlayerCore::OnNailCreated(const TMessage& m) {
     std::string path;
     uint32_t seconds = 0;
     ReadNailBlock(block.get(), path, seconds);
-    FView->AddThumbnail(path, seconds);
+    FView->AddThumbnail(path, seconds, m.LParam);
 }
 
 void TKivPlayerCore::OnNailLayout(const TMessage& m) {
@@ -97,6 +98,10 @@ void TKivPlayerCore::OnNailLayout(const TMessage& m) {
         ~TRelease() { LayoutNailEvent().Signal(); }
     } release;
     FView->LayoutThumbnails(static_cast<int32_t>(m.WParam));
+}
+
+void TKivPlayerCore::OnNailsDownloaded(const TMessage& m) {
+    FView->ThumbnailsDownloaded(m.LParam);
 }
 
 void TKivPlayerCore::OnPositionAnswered(const TMessage& m) {

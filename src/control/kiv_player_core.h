@@ -138,6 +138,7 @@ private:
     void OnPositionChanged(const TMessage& m);
     void OnNailCreated(const TMessage& m);
     void OnNailLayout(const TMessage& m);
+    void OnNailsDownloaded(const TMessage& m);
     void OnPositionAnswered(const TMessage& m);
     void OnPlayedToEnd(const TMessage& m);
     void OnClockHeld(const TMessage& m);

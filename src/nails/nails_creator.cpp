@@ -17,8 +17,8 @@ void SetLowestThreadPriority() {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
 }
 
-TNailsCreator::TNailsCreator(TWindowTarget& target, std::string folder)
-    : FTarget(target), FFolder(std::move(folder)) {}
+TNailsCreator::TNailsCreator(TWindowTarget& target, std::string folder, intptr_t tag)
+    : FTarget(target), FFolder(std::move(folder)), FTag(tag) {}
 
 TNailsCreator::~TNailsCreator() {
     FTerminated = true;
@@ -38,7 +38,7 @@ void TNailsCreator::Execute() {
             TNailBlock block = MakeNailBlock(path, static_cast<uint32_t>(seconds));
             if (!block) continue; // the path does not fit the block
             const intptr_t wParam = ReleaseNailBlock(std::move(block));
-            if (!FTarget.Post(WM_NAILCREATED, wParam, 0)) {
+            if (!FTarget.Post(WM_NAILCREATED, wParam, FTag)) {
                 AdoptNailBlock(wParam); // refused: still ours to free
                 break;
             }

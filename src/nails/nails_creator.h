@@ -16,8 +16,10 @@ void SetLowestThreadPriority();
 
 class TNailsCreator : public TThread {
 public:
-    // folder ends with its separator; target is the control's window.
-    TNailsCreator(TWindowTarget& target, std::string folder);
+    // folder ends with its separator; target is the control's window. The tag
+    // comes back as each block's lParam, so the strip can tell an earlier
+    // creator's blocks still queued at the window.
+    TNailsCreator(TWindowTarget& target, std::string folder, intptr_t tag = 0);
     // Asks the thread to stop and waits for it.
     ~TNailsCreator() override;
     // Thumbnails handed over so far.
@@ -29,6 +31,7 @@ protected:
 private:
     TWindowTarget& FTarget;
     const std::string FFolder;
+    const intptr_t FTag;
     std::atomic<bool> FTerminated{false};
     std::atomic<uint32_t> FPosted{0};
 };

@@ -1,6 +1,8 @@
 #include "ui/kiv_player_ctrl.h"
 
 #include "control/picture_copy.h"
+#include "nails/nails_download.h"
+#include "net/address.h"
 #include "platform/kiv_messages.h"
 #include "ui/about_form.h"
 #include "ui/captions.h"
@@ -9,6 +11,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+#include <filesystem>
 
 namespace kiv::ui {
 
@@ -44,8 +48,7 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
     setPalette(p);
 
     FDetail = new TDetailFrame(this, this);
-    FNails = new QWidget(this);
-    FNails->setObjectName("frmNails");
+    FNails = new TNailsFrame(this, *this);
     FNails->setFixedHeight(63);
     FNails->hide();
     auto* layout = new QVBoxLayout(this);
@@ -54,13 +57,16 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
     layout->addWidget(FDetail, 1);
     layout->addWidget(FNails);
     for (QWidget* w : {static_cast<QWidget*>(FDetail), FDetail->viewport(),
-                       static_cast<QWidget*>(FDetail->imgPic()), FNails})
+                       static_cast<QWidget*>(FDetail->imgPic()), static_cast<QWidget*>(FNails)})
         w->installEventFilter(this); // keys reach the form first
     FDetail->OnClick = [this] { Sink().OnClick(); };
     FDetail->imgPic()->OnClick = [this] { Sink().OnClick(); };
+    FNails->OnSkip = [this](int32_t seconds) { Sink().OnSkip(seconds); };
 
     timActiveNails.setObjectName("timActiveNails");
     timActiveNails.setInterval(1000);
+    connect(&timActiveNails, &QTimer::timeout, this,
+            [this] { Guarded([this] { timActiveNailsTimer(); }); });
     timActiveNails.start();
     FRetryTimer.setSingleShot(true);
     connect(&FRetryTimer, &QTimer::timeout, this,
@@ -69,10 +75,7 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
 
     // The colours the form has once initialised.
     FDetail->SetColor(Qt::black);
-    QPalette black = FNails->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    FNails->setPalette(black);
-    FNails->setAutoFillBackground(true);
+    FNails->SetBackgroundColor(Qt::black);
 
     FCore = std::make_unique<TKivPlayerCore>(this, this, this, this, std::move(options));
     Sink().OnCreate();
@@ -80,6 +83,10 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
 
 TKivPlayerCtrl::~TKivPlayerCtrl() {
     Sink().OnDestroy();
+    // Both post to this window: they end before it does.
+    FDownload.reset();
+    delete FNails;
+    FNails = nullptr;
     // The dialogs and the surfaces read the core: they go before it.
     delete FStatus.data();
     delete FFull.data();
@@ -209,7 +216,46 @@ void TKivPlayerCtrl::SourceReleased() {
 }
 
 void TKivPlayerCtrl::HideThumbnails() {
+    // Another recording opens: the thumbnails on their way are the last one's.
+    FDownload.reset();
+    FNails->StopLoading();
     FNails->hide();
+}
+
+void TKivPlayerCtrl::LoadThumbnails(const std::string& url, const std::string& cacheFolder) {
+    if (IsNetworkAddress(url)) {
+        StartThumbnailDownload(url, cacheFolder);
+        return;
+    }
+    const std::string folder = NailsFolderOf(url);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(folder + kNailsIndexName, ec)) FNails->LoadNails(folder);
+}
+
+void TKivPlayerCtrl::StartThumbnailDownload(const std::string& url,
+                                            const std::string& cacheFolder) {
+    FDownload.reset();
+    FDownloadFolder = cacheFolder;
+    FDownload = std::make_unique<TDownload>(*this, NailsFolderOf(url), cacheFolder, ++FDownloadTag);
+    FDownload->Start();
+}
+
+void TKivPlayerCtrl::ThumbnailsDownloaded(intptr_t tag) {
+    if (FDownload && tag == FDownloadTag) FNails->LoadNails(FDownloadFolder);
+}
+
+void TKivPlayerCtrl::AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) {
+    if (FNails->OwnsNailBlock(tag)) FNails->QueueNail(path, static_cast<int32_t>(seconds));
+}
+
+void TKivPlayerCtrl::LayoutThumbnails(int32_t step) {
+    FNails->LayoutNail(step);
+}
+
+void TKivPlayerCtrl::timActiveNailsTimer() {
+    int32_t ms = 0;
+    if (FCore->PlayState() != vpPlaying || FNails->isHidden()) return;
+    if (FCore->GetCurrentPosition(&ms) == S_OK) FNails->SelectNailByTime(ms / 1000);
 }
 
 void TKivPlayerCtrl::ShowError(const std::string& text) {

@@ -6,6 +6,7 @@
 #include "platform/window_target.h"
 #include "ui/detail_frame.h"
 #include "ui/full_screen_form.h"
+#include "ui/nails_frame.h"
 #include "ui/status_form.h"
 
 #include <QMenu>
@@ -16,6 +17,10 @@
 
 #include <functional>
 #include <memory>
+
+namespace kiv {
+class TDownload;
+}
 
 namespace kiv::ui {
 
@@ -42,7 +47,9 @@ public:
     void SetEvents(IKivPlayerEvents* events) { FEvents = events; }
 
     TDetailFrame* frmDetail() const { return FDetail; }
-    QWidget* frmNails() const { return FNails; }
+    TNailsFrame* frmNails() const { return FNails; }
+    // The thumbnail download under way or last done, or null (for tests).
+    TDownload* ThumbnailDownload() const { return FDownload.get(); }
     QMenu* pmKiv() const { return FMenu; }
     // Null unless in full screen.
     TfrmFullScreen* frmFullScreen() const { return FFull; }
@@ -63,6 +70,10 @@ public:
     void PictureChanged(const TRect& r, TDisplayMode mode, const IPictureSource& source) override;
     void SourceReleased() override;
     void HideThumbnails() override;
+    void LoadThumbnails(const std::string& url, const std::string& cacheFolder) override;
+    void AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) override;
+    void LayoutThumbnails(int32_t step) override;
+    void ThumbnailsDownloaded(intptr_t tag) override;
     void ShowError(const std::string& text) override;
     void PositionAnswered(uint32_t ms) override;
     void PlayedToEnd() override;
@@ -90,11 +101,18 @@ private:
     void BuildMenu();
     void Guarded(const std::function<void()>& f);
     IKivPlayerEvents& Sink() { return FEvents ? *FEvents : FNoEvents; }
+    void StartThumbnailDownload(const std::string& url, const std::string& cacheFolder);
+    void timActiveNailsTimer();
 
     IKivPlayerEvents* FEvents;
     IKivPlayerEvents FNoEvents;
     TDetailFrame* FDetail;
-    QWidget* FNails;
+    TNailsFrame* FNails;
+    // The thumbnail download of the opened web recording (control thread); its
+    // tag tells its notice from an earlier one's.
+    std::unique_ptr<TDownload> FDownload;
+    intptr_t FDownloadTag = 0;
+    std::string FDownloadFolder;
     QTimer timActiveNails;
     QTimer FRetryTimer;
     QMenu* FMenu;

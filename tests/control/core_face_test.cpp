@@ -32,12 +32,13 @@ public:
             std::to_string(m) + " of " + std::to_string(width));
     }
     void SampleNotice() override { Say("notice"); }
-    void AddThumbnail(const std::string& path, uint32_t s) override {
+    void AddThumbnail(const std::string& path, uint32_t s, intptr_t tag) override {
         Say("nail " + std::to_string(path.size()) + " " + path.substr(0, 8) + " " +
-            std::to_string(s));
+            std::to_string(s) + " of " + std::to_string(tag));
         if (ThrowOnNail) throw std::runtime_error("no room");
     }
     void LayoutThumbnails(int32_t step) override { Say("layout " + std::to_string(step)); }
+    void ThumbnailsDownloaded(intptr_t tag) override { Say("downloaded " + std::to_string(tag)); }
     void ShowError(const std::string& text) override { Say("error " + text); }
     void PositionAnswered(uint32_t ms) override { Say("answered " + std::to_string(ms)); }
     void PlayedToEnd() override { Say("end"); }
@@ -229,6 +230,7 @@ TEST_F(CoreFaceTest, EveryWindowMessageReachesItsHandler) {
         {{WM_SAMPLENOTICE, 0, 0}, "notice"},
         {{WM_POSITIONCHANGED, 700, 0}, "position 700"},
         {{WM_NAILLAYOUT, 5, 0}, "layout 5"},
+        {{WM_NAILSDOWNLOADED, 0, 3}, "downloaded 3"},
         {{WM_PLAYEDTOEND, 0, 0}, "end"},
         {{WM_CLOCKHELD, 900, 0}, "held 900"},
         {{WM_POSITIONANSWERED, 300, 0}, "answered 300"},
@@ -254,13 +256,13 @@ TEST_F(CoreFaceTest, ThumbnailBlocksAreReadWithinBoundsAndAlwaysFreed) {
     // Leaks show under the sanitizer build.
     const std::string longest(kNailPathCapacity, 'p');
     EXPECT_EQ(MakeNailBlock(longest + "q", 1), nullptr);
-    Core->HandleMessage({WM_NAILCREATED, ReleaseNailBlock(MakeNailBlock("/c/nails/a.jpg", 12)), 0});
-    EXPECT_EQ(Rec.Take(), "nail 14 /c/nails 12");
+    Core->HandleMessage({WM_NAILCREATED, ReleaseNailBlock(MakeNailBlock("/c/nails/a.jpg", 12)), 4});
+    EXPECT_EQ(Rec.Take(), "nail 14 /c/nails 12 of 4");
     TNailBlock bad = MakeNailBlock(longest, 7);
     StoreLE32(bad.get() + kNailPathCapacity, 0xFFFFFFFF);
     Rec.ThrowOnNail = true;
     Core->HandleMessage({WM_NAILCREATED, ReleaseNailBlock(std::move(bad)), 0});
-    EXPECT_EQ(Rec.Take(), "nail 2048 pppppppp 7; error no room");
+    EXPECT_EQ(Rec.Take(), "nail 2048 pppppppp 7 of 0; error no room");
     Core->HandleMessage({WM_NAILCREATED, 0, 0});
     EXPECT_EQ(Rec.Take(), "");
 }

@@ -1,0 +1,94 @@
+// TNailsFrame (frmNails): the thumbnail strip under the picture. Up to 120
+// cells in a grid that re-flows with the width, the cell of the moment played
+// highlighted, clicks reported to the host. Its two threads (creator, layout)
+// only post to the control's window; every cell is made and moved here, on
+// the control's thread.
+#pragma once
+
+#include "nails/nail_grid.h"
+#include "nails/nails_creator.h"
+#include "nails/nails_index.h"
+#include "nails/nails_layout.h"
+#include "platform/window_target.h"
+#include "ui/nail.h"
+
+#include <QPointer>
+#include <QScrollArea>
+#include <QTimer>
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kiv::ui {
+
+class TNailsFrame : public QScrollArea {
+public:
+    // window: the control, where the creator and the layout thread post.
+    TNailsFrame(QWidget* parent, TWindowTarget& window);
+    ~TNailsFrame() override;
+
+    // Replaces the content with the thumbnails of folder (ending with its separator).
+    void LoadNails(const std::string& folder);
+    // One thumbnail from the creator; shows the strip with the first.
+    void AddNail(const std::string& path, int32_t seconds);
+    // AddNail soon: the creator's thumbnails arrive faster than cells are made,
+    // so they are made a few milliseconds' worth per pass of the event loop.
+    void QueueNail(const std::string& path, int32_t seconds);
+    // Places cell index after cell index - 1: one step of a re-flow.
+    void LayoutNail(int32_t index);
+    // Highlights the last cell not after seconds, its row scrolled to the top.
+    void SelectNailByTime(int32_t seconds);
+    void ClearNails();
+    // Frees the creator; blocks it left queued at the window are refused.
+    void StopLoading();
+    // Whether a WM_NAILCREATED with this lParam comes from the running creator.
+    bool OwnsNailBlock(intptr_t tag) const { return FCreator && tag == FCreatorTag; }
+
+    // The strip's colour (NailBackgroundColor).
+    void SetBackgroundColor(const QColor& color);
+    void setVisible(bool visible) override;
+
+    int32_t NailCount() const { return FNailCount; }
+    TNail* Nail(int32_t index) const;
+    TNail* CurrentNail() const { return FCurrentNail; }
+    int32_t Columns() const { return FColumns; }
+    QWidget* Splitter() const { return FSplitter; }
+
+    // The host's OnSkip: a cell was clicked (seconds its time).
+    std::function<void(int32_t seconds)> OnSkip;
+    // The highlighted cell changed; a cell was added (for hosts that follow the strip).
+    std::function<void(TNail*)> CurrentChanged;
+    std::function<void()> NailAdded;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    int32_t ComputeColumns() const;
+    void PlaceAfter(int32_t index);
+    void FitCanvas();
+    void MakeCurrent(TNail* nail);
+    void NailClick(TNail& nail);
+    void ShowSplitter();
+    void EndLayoutThread();
+    void AddQueuedNails();
+
+    // Every field belongs to the control's thread.
+    TWindowTarget& FWindow;
+    QWidget* FCanvas;
+    int32_t FNailCount = 0;
+    std::array<std::unique_ptr<TNail>, kMaxNailsShown> FNails;
+    TNail* FCurrentNail = nullptr;
+    int32_t FColumns = 1;
+    std::unique_ptr<TNailsCreator> FCreator;
+    intptr_t FCreatorTag = 0;
+    std::unique_ptr<TNailsLayout> FLayout;
+    QPointer<QWidget> FSplitter;
+    std::deque<std::pair<std::string, int32_t>> FQueued;
+    QTimer FQueueTimer;
+};
+
+} // namespace kiv::ui
