@@ -5,7 +5,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QLayout>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstring>
@@ -156,9 +159,9 @@ bool TScriptHost::Run(const QString& path, std::string* error) {
         return false;
     }
     const QString source = QString::fromUtf8(file.readAll());
-    FPath = path;
+    FPath = QFileInfo(path).absoluteFilePath();
     FLines = source.split('\n');
-    const QJSValue result = FEngine.evaluate(source, path, 1);
+    const QJSValue result = FEngine.evaluate(source, FPath, 1);
     if (result.isError()) Fail(result);
     return true;
 }
@@ -305,11 +308,23 @@ QJSValue TScriptHost::CallScript(QJSValue fn, const QJSValueList& args) {
     return r;
 }
 
+int TScriptHost::ScriptLine(const QJSValue& error) const {
+    // The innermost frame of the page itself: a failing member throws from
+    // inside the host's own wrappers. Frames read "function@file:///path:line".
+    const QString file = QUrl::fromLocalFile(FPath).toString();
+    for (const QString& frame : error.property("stack").toString().split('\n')) {
+        const QString where = frame.mid(frame.lastIndexOf('@') + 1);
+        const qsizetype colon = where.lastIndexOf(':');
+        if (colon > 0 && where.left(colon) == file) return where.mid(colon + 1).toInt();
+    }
+    return error.property("lineNumber").toInt();
+}
+
 void TScriptHost::Fail(const QJSValue& error) {
     if (FExitCode == 3) return;
     const QString message =
         error.isError() ? error.property("message").toString() : error.toString();
-    const int line = error.property("lineNumber").toInt();
+    const int line = ScriptLine(error);
     std::fprintf(stderr, "kivplayer: %s:%d: %s\n", qPrintable(FPath), line, qPrintable(message));
     if (line >= 1 && line <= FLines.size())
         std::fprintf(stderr, "    %s\n", qPrintable(FLines[line - 1].trimmed()));
@@ -439,11 +454,11 @@ void TScriptHost::resize(int width, int height) {
         FCtrl.resize(width, height);
         return;
     }
-    // The window is sized around the control, as at start.
+    // The control keeps the size asked for (until the next resize); the window
+    // is sized around it.
     FCtrl.setFixedSize(width, height);
+    if (window->layout()) window->layout()->activate();
     window->adjustSize();
-    FCtrl.setMinimumSize(0, 0);
-    FCtrl.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 bool TScriptHost::savePicture(const QString& path) {

@@ -74,6 +74,7 @@ private:
     // the script did not catch ends the process with status 3.
     QJSValue CallScript(QJSValue fn, const QJSValueList& args);
     void Fail(const QJSValue& error);
+    int ScriptLine(const QJSValue& error) const;
     void End(int code);
 
     // Everything here belongs to the control's thread.

@@ -6,11 +6,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QWindow>
 
 #include <utility>
@@ -18,6 +20,12 @@
 namespace kivplayer {
 
 namespace {
+
+const QElapsedTimer gClock = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+}();
 
 QObject* ChildNamed(QObject* root, const QString& name) {
     if (root->objectName() == name) return root;
@@ -54,9 +62,20 @@ QString TextOfKey(int vk) {
     return {};
 }
 
+// Each event is made when its turn in the queue comes: a mouse event made
+// earlier would share the pointer's state with those made after it.
 void PostMouse(QWindow* window, QPoint at, QPoint global, QEvent::Type type, Qt::MouseButton b,
                Qt::MouseButtons held) {
-    QCoreApplication::postEvent(window, new QMouseEvent(type, at, at, global, b, held, {}));
+    QPointer<QWindow> target(window);
+    QMetaObject::invokeMethod(
+        window,
+        [=] {
+            if (!target) return;
+            QMouseEvent e(type, at, at, global, b, held, {});
+            e.setTimestamp(static_cast<quint64>(gClock.elapsed()));
+            QCoreApplication::sendEvent(target, &e);
+        },
+        Qt::QueuedConnection);
 }
 
 bool ClickAt(QWidget& w, QPoint local, TClick kind) {
@@ -135,7 +154,15 @@ bool Click(QObject& o, TClick kind) {
         if (!a->isVisible()) return false;
         QMenu* m = MenuOf(*a);
         if (m && m->isVisible()) return ClickAt(*m, m->actionGeometry(a).center(), TClick::Left);
-        QMetaObject::invokeMethod(a, &QAction::trigger, Qt::QueuedConnection);
+        // An item of a closed menu: what its click would do, the open menus closed.
+        QMetaObject::invokeMethod(
+            a,
+            [a] {
+                while (QWidget* popup = QApplication::activePopupWidget())
+                    popup->close();
+                a->trigger();
+            },
+            Qt::QueuedConnection);
         return true;
     }
     auto* w = qobject_cast<QWidget*>(&o);

@@ -194,19 +194,19 @@ int TKivPlayerFace::getDuration() const {
     return static_cast<int>(Read(&IKivPlayer::get_Duration));
 }
 
-int TKivPlayerFace::getScreenBackgroundColor() const {
-    return static_cast<int>(Read(&IKivPlayer::get_ScreenBackgroundColor));
+qint64 TKivPlayerFace::getScreenBackgroundColor() const {
+    return Read(&IKivPlayer::get_ScreenBackgroundColor);
 }
 
-void TKivPlayerFace::putScreenBackgroundColor(int Value) {
+void TKivPlayerFace::putScreenBackgroundColor(qint64 Value) {
     Check(P().put_ScreenBackgroundColor(static_cast<int32_t>(Value)));
 }
 
-int TKivPlayerFace::getNailBackgroundColor() const {
-    return static_cast<int>(Read(&IKivPlayer::get_NailBackgroundColor));
+qint64 TKivPlayerFace::getNailBackgroundColor() const {
+    return Read(&IKivPlayer::get_NailBackgroundColor);
 }
 
-void TKivPlayerFace::putNailBackgroundColor(int Value) {
+void TKivPlayerFace::putNailBackgroundColor(qint64 Value) {
     Check(P().put_NailBackgroundColor(static_cast<int32_t>(Value)));
 }
 

@@ -39,8 +39,8 @@ class TKivPlayerFace : public QObject {
                    OnPositionChanged)
     Q_PROPERTY(int Duration READ getDuration)
     Q_PROPERTY(
-        int ScreenBackgroundColor READ getScreenBackgroundColor WRITE putScreenBackgroundColor)
-    Q_PROPERTY(int NailBackgroundColor READ getNailBackgroundColor WRITE putNailBackgroundColor)
+        qint64 ScreenBackgroundColor READ getScreenBackgroundColor WRITE putScreenBackgroundColor)
+    Q_PROPERTY(qint64 NailBackgroundColor READ getNailBackgroundColor WRITE putNailBackgroundColor)
     Q_PROPERTY(QString LocalIP READ getLocalIP WRITE putLocalIP)
     Q_PROPERTY(int Max READ getMax)
     Q_PROPERTY(int Min READ getMin)
@@ -96,10 +96,12 @@ public:
     int getCurrentPosition() const;
     void putCurrentPosition(int Value);
     int getDuration() const;
-    int getScreenBackgroundColor() const;
-    void putScreenBackgroundColor(int Value);
-    int getNailBackgroundColor() const;
-    void putNailBackgroundColor(int Value);
+    qint64 getScreenBackgroundColor() const;
+    // Any 32 bits a script writes (0xFF00FF00 included) are taken.
+    void putScreenBackgroundColor(qint64 Value);
+    qint64 getNailBackgroundColor() const;
+    // Any 32 bits a script writes (0xFF00FF00 included) are taken.
+    void putNailBackgroundColor(qint64 Value);
     QString getLocalIP() const;
     void putLocalIP(const QString& Value);
     int getMax() const;
