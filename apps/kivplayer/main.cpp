@@ -1,6 +1,7 @@
 // kivplayer: the desktop player, the control above a transport bar.
 #include "options.h"
 #include "player_window.h"
+#include "script_host.h"
 
 #include "platform/heap_tuning.h"
 
@@ -24,15 +25,20 @@ int main(int argc, char** argv) {
         std::printf("kivplayer %s\n", KIV_FILE_VERSION);
         return 0;
     }
-    if (!options->Script.empty()) {
-        // The script host comes with the automation layer.
-        std::fprintf(stderr, "kivplayer: --script is not available yet\n");
-        return 2;
-    }
     kiv::TunePlayerHeap();
     QApplication app(argc, argv);
     kivplayer::TPlayerWindow window(*options);
     window.show();
+    // Declared after the window: it detaches from the control before the control goes.
+    std::unique_ptr<kivplayer::TScriptHost> host;
+    if (!options->Script.empty()) {
+        host = std::make_unique<kivplayer::TScriptHost>(window.Control());
+        if (!host->Run(QString::fromStdString(options->Script), &error)) {
+            std::fprintf(stderr, "kivplayer: %s\n", error.c_str());
+            return 2;
+        }
+        if (host->ExitCode()) return *host->ExitCode();
+    }
     if (!options->Address.empty()) window.OpenAddress(QString::fromStdString(options->Address));
     return app.exec();
 }

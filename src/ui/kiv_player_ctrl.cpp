@@ -6,6 +6,8 @@
 #include "platform/kiv_messages.h"
 #include "ui/about_form.h"
 #include "ui/captions.h"
+#include "ui/kiv_player_ctrl_object.h"
+#include "ui/kiv_player_face.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -36,7 +38,8 @@ const char kCacheFolderFailure[] = "Fail to create directory: ";
 
 TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
                                TKivPlayerCore::TOptions options)
-    : QWidget(parent), FEvents(events) {
+    : QWidget(parent) {
+    FSinks.Host = events;
     InstallFontSubstitutes();
     setObjectName("KivPlayerCtrl");
     setWindowTitle("KivPlayerCtrl");
@@ -78,6 +81,9 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
     FNails->SetBackgroundColor(Qt::black);
 
     FCore = std::make_unique<TKivPlayerCore>(this, this, this, this, std::move(options));
+    FAutomation = std::make_unique<TKivPlayerCtrlObject>(*this);
+    FFace = new TKivPlayerFace(*this);
+    FSinks.Face = &FFace->Events();
     Sink().OnCreate();
 }
 
@@ -130,6 +136,10 @@ void TKivPlayerCtrl::Guarded(const std::function<void()>& f) {
     } catch (const std::exception& e) {
         ShowError(e.what());
     }
+}
+
+IKivPlayer& TKivPlayerCtrl::Automation() {
+    return *FAutomation;
 }
 
 TImagePic* TKivPlayerCtrl::Picture() const {

@@ -4,6 +4,7 @@
 
 #include "control/kiv_player_core.h"
 #include "platform/window_target.h"
+#include "ui/ctrl_events.h"
 #include "ui/detail_frame.h"
 #include "ui/full_screen_form.h"
 #include "ui/nails_frame.h"
@@ -23,6 +24,9 @@ class TDownload;
 }
 
 namespace kiv::ui {
+
+class TKivPlayerCtrlObject;
+class TKivPlayerFace;
 
 class TKivPlayerCtrl : public QWidget,
                        public TWindowTarget,
@@ -44,7 +48,13 @@ public:
         // A failure went to the user (or was dropped while a box is open).
         std::function<void(const std::string& text)> Error;
     } Notices;
-    void SetEvents(IKivPlayerEvents* events) { FEvents = events; }
+    void SetEvents(IKivPlayerEvents* events) { FSinks.Host = events; }
+    // The automation interface over this widget, and its late-bound sink (null
+    // disconnects): events are invoked on it by DISPID on this thread.
+    IKivPlayer& Automation();
+    void SetDispatchSink(IDispatchSink* sink) { FSinks.Dispatch.Connect(sink); }
+    // The same members as Qt properties, methods and signals.
+    TKivPlayerFace* Face() const { return FFace; }
 
     TDetailFrame* frmDetail() const { return FDetail; }
     TNailsFrame* frmNails() const { return FNails; }
@@ -100,12 +110,11 @@ protected:
 private:
     void BuildMenu();
     void Guarded(const std::function<void()>& f);
-    IKivPlayerEvents& Sink() { return FEvents ? *FEvents : FNoEvents; }
+    IKivPlayerEvents& Sink() { return FSinks; }
     void StartThumbnailDownload(const std::string& url, const std::string& cacheFolder);
     void timActiveNailsTimer();
 
-    IKivPlayerEvents* FEvents;
-    IKivPlayerEvents FNoEvents;
+    TCtrlEvents FSinks;
     TDetailFrame* FDetail;
     TNailsFrame* FNails;
     // The thumbnail download of the opened web recording (control thread); its
@@ -122,6 +131,8 @@ private:
     QPointer<QMessageBox> FBox;
     bool FPictureInFull = false;
     std::unique_ptr<TKivPlayerCore> FCore;
+    std::unique_ptr<TKivPlayerCtrlObject> FAutomation;
+    TKivPlayerFace* FFace = nullptr;
 };
 
 } // namespace kiv::ui

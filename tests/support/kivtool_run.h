@@ -14,11 +14,12 @@ struct TRun {
     std::string Out, Err;
 };
 
-// errFile holds standard error meanwhile; env prefixes the command.
-inline TRun RunKivtool(const std::string& errFile, const std::string& args,
-                       const std::string& env = "") {
+// program: its path in the build folder; errFile holds standard error meanwhile;
+// env prefixes the command.
+inline TRun RunBuilt(const std::string& program, const std::string& errFile,
+                     const std::string& args, const std::string& env = "") {
     const std::string cmd =
-        env + " " + std::string(KIV_BINARY_DIR) + "/apps/kivtool/kivtool " + args + " 2>" + errFile;
+        env + " " + std::string(KIV_BINARY_DIR) + "/" + program + " " + args + " 2>" + errFile;
     TRun run;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return run;
@@ -32,6 +33,11 @@ inline TRun RunKivtool(const std::string& errFile, const std::string& args,
     s << in.rdbuf();
     run.Err = s.str();
     return run;
+}
+
+inline TRun RunKivtool(const std::string& errFile, const std::string& args,
+                       const std::string& env = "") {
+    return RunBuilt("apps/kivtool/kivtool", errFile, args, env);
 }
 
 } // namespace kiv::test
