@@ -332,7 +332,12 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
     if (last >= count || first < 0) return;
     for (int32_t i = first; i <= last; ++i) {
         TMessage m;
-        if (PeekMessage(m) && m.Msg != WM_SETPOSITION) break;
+        // Only commands that change what is shown cut a range draw short: a seek
+        // stopped by a queued repaint or continue would be answered at a picture
+        // short of its target. Those two run once the draw is done.
+        if (PeekMessage(m) && m.Msg != WM_SETPOSITION && m.Msg != WM_REPAINT &&
+            m.Msg != WM_CONTINUE)
+            break;
         const uint8_t* sample = frames.Sample(i);
         if (!sample) break;
         FCurrentIndex = i;

@@ -440,6 +440,20 @@ TEST_F(PlayThreadTest, WaitingPositionDoesNotStopARangeDraw) {
     EXPECT_TRUE(SamePicture(Picture(), Expected(300)));
 }
 
+TEST_F(PlayThreadTest, WaitingRepaintOrContinueDoesNotStopARangeDraw) {
+    // Cut short, the seek would be answered at a picture before its target.
+    Open(MarkerScript());
+    BufferAll();
+    Window.Arm(WM_SAMPLENOTICE);
+    Play->SetPosition(900);
+    ASSERT_TRUE(Window.Reached.Wait(kGenerous));
+    Play->Post(WM_CONTINUE, 0, 0);
+    Play->Repaint();
+    Window.Release.Signal();
+    EXPECT_EQ(Next(4), "notice; " + Full() + "; position 900; " + Full());
+    EXPECT_TRUE(SamePicture(Picture(), Expected(900)));
+}
+
 TEST_F(PlayThreadTest, ScanningRunsTheClockAtTwiceTheRate) {
     Open(MarkerScript());
     BufferAll();
