@@ -17,7 +17,7 @@ bench=$build/bench/bench_read
 for exe in "$kivtool" "$bench"; do
   [ -x "$exe" ] || { echo "missing $exe: build the kivtool and bench_read targets" >&2; exit 1; }
 done
-nginx=$(command -v nginx || echo /usr/sbin/nginx)
+source "$(dirname "$0")/nginx.sh"
 [ -x "$nginx" ] || { echo "nginx is missing (scripts/install-deps.sh installs nginx-light)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kiv-read-bench-XXXXXX")
@@ -41,39 +41,8 @@ recording=$(cd "$(dirname "$recording")" && pwd)/$(basename "$recording")
 size=$(stat -c %s "$recording")
 
 # nginx serving the recording's folder, on a free loopback port.
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-mkdir -p "$work"/nginx/{body,proxy,fastcgi,uwsgi,scgi}
-cat > "$work/nginx/nginx.conf" <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-lock_file $work/nginx/nginx.lock;
-error_log $work/nginx/error.log;
-events { worker_connections 256; }
-http {
-  access_log $work/nginx/access.log;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
-  keepalive_requests 1000000;
-  server {
-    listen 127.0.0.1:$port;
-    root $(dirname "$recording");
-  }
-}
-EOF
-"$nginx" -e "$work/nginx/error.log" -p "$work/nginx/" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
+start_nginx "$work" "$(dirname "$recording")" "$(basename "$recording")"
 url=http://127.0.0.1:$port/$(basename "$recording")
-for _ in $(seq 100); do
-  curl -s -o /dev/null -r 0-0 "$url" && break
-  sleep 0.1
-done
-curl -s -o /dev/null -r 0-0 "$url" || { echo "nginx did not start" >&2; cat "$work/nginx/error.log" >&2; exit 1; }
 
 seconds() { # command...: wall seconds of the best of three runs
   local best=
