@@ -3,6 +3,8 @@
 //   bench_live [SECONDS] [WIDTH HEIGHT]
 #include "control/kiv_player_core.h"
 #include "live_server.h"
+#include "platform/kiv_messages.h"
+#include "playback/play_clock.h"
 #include "synth/synth.h"
 
 #include <algorithm>

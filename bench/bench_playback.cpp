@@ -4,9 +4,11 @@
 //   bench_playback sparse SECONDS      CPU time, one sample every 2 s
 //   bench_playback seek FILE COUNT     random seeks
 #include "codec/kivdecoder.h"
-#include "control/kiv_player_core.h"
+#include "control/core_impl.h"
 #include "format/recording_reader.h"
 #include "platform/heap_tuning.h"
+#include "platform/kiv_messages.h"
+#include "playback/play_clock.h"
 #include "synth/recording_writer.h"
 #include "synth/synth.h"
 
@@ -27,7 +29,7 @@ namespace kiv {
 class TKivPlayerCoreProbe {
 public:
     static bool Quiet(TKivPlayerCore& core) {
-        return core.FFillThread->Idle() && core.FPlayThread->Idle();
+        return core.FCore->FFillThread->Idle() && core.FCore->FPlayThread->Idle();
     }
 };
 } // namespace kiv
@@ -104,7 +106,7 @@ int Timing(int seconds) {
     TKivPlayerCore::TOptions options;
     options.Clock = clock;
     TQueueWindow window;
-    TKivPlayerCore core(&window, nullptr, nullptr, nullptr, options);
+    TKivPlayerCore core(&window, nullptr, nullptr, nullptr, std::move(options));
     core.SetAutoStart(true);
     core.Open(path);
     const auto end = Clock::now() + std::chrono::seconds(seconds + 2);

@@ -1,6 +1,6 @@
 // Arbitrary bytes as a thumbnail index: every line's picture and time, the
 // strip's selection and the hand-over block of each path.
-#include "control/nail_block.h"
+#include "nails/nail_block.h"
 #include "nails/nails_index.h"
 #include "platform/error.h"
 

@@ -3,6 +3,8 @@
 // back buffer, damaged ones passed over. Bounded: a run that neither ends nor
 // fails within two seconds is a finding.
 #include "control/kiv_player_core.h"
+#include "platform/kiv_messages.h"
+#include "playback/play_clock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -39,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kiv::TKivPlayerCore::TOptions options;
     options.RetryFailedOpens = false;
     options.Clock = std::make_shared<kiv::TVirtualClock>();
-    kiv::TKivPlayerCore core(&window, nullptr, &view, nullptr, options);
+    kiv::TKivPlayerCore core(&window, nullptr, &view, nullptr, std::move(options));
     core.Open(path);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     bool played = false;

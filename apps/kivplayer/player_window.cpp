@@ -61,9 +61,7 @@ TPlayerWindow::TPlayerWindow(const TOptions& options) {
         FCtrl->setMinimumSize(0, 0);
         FCtrl->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
-    FRefresh.setInterval(200);
-    connect(&FRefresh, &QTimer::timeout, this, [this] { RefreshBar(); });
-    FRefresh.start();
+    FCtrl->Notices.PositionChanged = [this](uint32_t) { RefreshBar(); };
 }
 
 void TPlayerWindow::BuildMenu() {
@@ -109,7 +107,7 @@ void TPlayerWindow::BuildKeys() {
 }
 
 void TPlayerWindow::Check(kiv::HRESULT hr) {
-    if (hr != kiv::S_OK) FCtrl->ShowError(kiv::GetErrorInfo());
+    if (hr != kiv::S_OK) FCtrl->ShowError(kiv::GetErrorInfo(), kiv::TFailureKind::Player);
 }
 
 void TPlayerWindow::PlayPause() {

@@ -7,7 +7,6 @@
 #include "ui/kiv_player_ctrl.h"
 
 #include <QMainWindow>
-#include <QTimer>
 
 class QMenu;
 
@@ -51,7 +50,6 @@ private:
     kiv::ui::TKivPlayerCtrl* FCtrl;
     TTransportBar* FBar;
     QMenu* FRecent = nullptr;
-    QTimer FRefresh;
 };
 
 } // namespace kivplayer

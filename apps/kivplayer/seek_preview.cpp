@@ -28,7 +28,7 @@ TSeekPreview::TSeekPreview(QSlider* slider)
     FTime->setObjectName("labPreviewTime");
     column->addWidget(FTime, 0, Qt::AlignHCenter);
     // The reader answers on its own thread; the answer is shown on this one.
-    FReader = std::make_unique<kiv::TPreviewReader>([this](const kiv::TPreview& p) {
+    FReader = kiv::NewPreviews([this](const kiv::TPreview& p) {
         QMetaObject::invokeMethod(
             this, [this, p] { Show(p); }, Qt::QueuedConnection);
     });

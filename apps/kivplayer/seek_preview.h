@@ -1,9 +1,9 @@
 // The picture and time shown above the seek slider while the pointer hovers
-// it. The pictures come from a TPreviewReader of its own, never from the
+// it. The pictures come from a reader of its own, never from the
 // playing source.
 #pragma once
 
-#include "preview/preview_reader.h"
+#include "preview/previews.h"
 
 #include <QWidget>
 
@@ -46,7 +46,7 @@ private:
     QLabel* FTime;
     int FX = 0;
     uint64_t FShown = 0; // the request whose answer may be shown
-    std::unique_ptr<kiv::TPreviewReader> FReader;
+    std::unique_ptr<kiv::IPreviews> FReader;
 };
 
 } // namespace kivplayer

@@ -14,14 +14,15 @@ THeadlessHost::THeadlessHost(std::shared_ptr<TPlayClock> clock) {
     TKivPlayerCore::TOptions options;
     options.RetryFailedOpens = false; // a command reports a failure at once
     options.Clock = std::move(clock);
-    FCore = std::make_unique<TKivPlayerCore>(&FWindow, this, this, this, options);
+    FCore = std::make_unique<TKivPlayerCore>(&FWindow, this, this, this, std::move(options));
 }
 
-void THeadlessHost::Start(uint32_t delayMs) {
+void THeadlessHost::Start(uint32_t delayMs, std::function<void()> elapsed) {
+    FRetryElapsed = std::move(elapsed);
     FRetryAt = TClock::now() + std::chrono::milliseconds(delayMs);
 }
 
-void THeadlessHost::ShowError(const std::string& text) {
+void THeadlessHost::ShowError(const std::string& text, TFailureKind) {
     if (text != FFailedText) std::fprintf(stderr, "%s\n", text.c_str());
 }
 
@@ -47,7 +48,7 @@ bool THeadlessHost::PumpUntil(const std::function<bool()>& done, TClock::time_po
     while (!done()) {
         if (FRetryAt && TClock::now() >= *FRetryAt) {
             FRetryAt.reset();
-            FCore->RetryNow();
+            FRetryElapsed();
             continue;
         }
         TMessage m;

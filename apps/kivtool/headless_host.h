@@ -50,8 +50,8 @@ public:
         FFailedCode = code;
         FFailedText = text;
     }
-    void ShowError(const std::string& text) override;
-    void Start(uint32_t delayMs) override;
+    void ShowError(const std::string& text, kiv::TFailureKind) override;
+    void Start(uint32_t delayMs, std::function<void()> elapsed) override;
     void Cancel() override { FRetryAt.reset(); }
 
 private:
@@ -60,6 +60,7 @@ private:
     int FFailedCode = 0;
     std::string FFailedText;
     std::optional<TClock::time_point> FRetryAt; // the pump's thread
+    std::function<void()> FRetryElapsed;        // the pump's thread
 };
 
 } // namespace kivtool

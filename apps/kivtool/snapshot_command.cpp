@@ -41,7 +41,7 @@ int CmdSnapshot(const TArgs& args) {
     if (rest.size() != 3 || !ParseMs(rest[1], ms)) return Usage();
 
     // Played: the virtual clock holds before the first sample past MS.
-    THeadlessHost host(play ? std::make_shared<TVirtualClock>(ms) : nullptr);
+    THeadlessHost host(play ? MakeVirtualClock(ms) : nullptr);
     if (int code = host.Open(rest[0])) return code;
     TKivPlayerCore& core = host.Core();
     bool done = false;

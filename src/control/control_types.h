@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kiv {
@@ -62,13 +63,18 @@ struct TStatistics {
     uint32_t Skipped = 0; // damaged samples the play thread passed over
 };
 
-// Waits before the next attempt of a failed open; the host calls the core's
-// RetryNow when the delay has passed.
+// Waits before the next attempt of a failed open, then runs elapsed on the
+// core's thread; the core owns what happens then.
 class IRetryTimer {
 public:
     virtual ~IRetryTimer() = default;
-    virtual void Start(uint32_t delayMs) = 0;
+    virtual void Start(uint32_t delayMs, std::function<void()> elapsed) = 0;
     virtual void Cancel() = 0;
 };
+
+// What a failure shown to the user is about, which names its message box.
+enum class TFailureKind { Player, CacheFolder };
+// The caption of the message box for a failure of this kind.
+const char* FailureCaption(TFailureKind kind);
 
 } // namespace kiv

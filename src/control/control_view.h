@@ -46,21 +46,19 @@ public:
     virtual void SourceReleased() {}
 
     virtual void SampleNotice() {}
-    virtual void HideThumbnails() {}
-    // Thumbnails of the opened address: from its web server or from beside the file.
-    virtual void LoadThumbnails(const std::string& /*url*/, const std::string& /*cacheFolder*/) {}
-    // A thumbnail made by the creator thread; a failure is the view's to report.
-    // tag: the lParam of its message, the creator's, so that a block of an
-    // earlier creator still queued can be told.
-    virtual void AddThumbnail(const std::string& /*path*/, uint32_t /*seconds*/, intptr_t /*tag*/) {
-    }
-    // One step of re-flowing the thumbnail strip.
-    virtual void LayoutThumbnails(int32_t /*step*/) {}
-    // A thumbnail download put pictures into the cache folder; tag: the download's.
-    virtual void ThumbnailsDownloaded(intptr_t /*tag*/) {}
+
+    // The thumbnail strip: emptied and hidden (another recording opens, or its
+    // thumbnails are about to arrive); one thumbnail more (path of its picture,
+    // its time); one step of re-flowing it after a width change (the cell to
+    // place after its predecessor); a web recording's thumbnails arrived in
+    // the cache folder (the cells follow).
+    virtual void ThumbnailsCleared() {}
+    virtual void ThumbnailAdded(const std::string& /*path*/, int32_t /*seconds*/) {}
+    virtual void ThumbnailLayoutStep(int32_t /*step*/) {}
+    virtual void ThumbnailsDownloaded() {}
 
     // A failure surfaced by a window message, for a message box.
-    virtual void ShowError(const std::string& /*text*/) {}
+    virtual void ShowError(const std::string& /*text*/, TFailureKind) {}
     // An open failed with this code (after which retries may follow).
     virtual void OpenFailed(int /*code*/, const std::string& /*text*/) {}
 
@@ -71,6 +69,9 @@ public:
     virtual void PlayedToEnd() {}
     // A virtual play clock holds before the sample of this time stamp.
     virtual void ClockHeld(uint32_t /*sampleTime*/) {}
+    // The position: while playing at most once per 100 ms of the clock, and
+    // after every seek, pause, stop and the end.
+    virtual void PositionChanged(uint32_t /*ms*/) {}
 };
 
 } // namespace kiv

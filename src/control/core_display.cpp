@@ -1,11 +1,11 @@
 // Display modes, the picture views read, and the statistics figures.
-#include "control/kiv_player_core.h"
+#include "control/core_impl.h"
 
 #include <mutex>
 
 namespace kiv {
 
-void TKivPlayerCore::ApplyDisplayMode() {
+void TCore::ApplyDisplayMode() {
     const int32_t w = FContext.Header.Width, h = FContext.Header.Height;
     if (FDisplayMode == dmFull) {
         FView->ShowFullScreen(w, h);
@@ -19,12 +19,12 @@ void TKivPlayerCore::ApplyDisplayMode() {
     }
 }
 
-void TKivPlayerCore::RefreshPicture() {
+void TCore::RefreshPicture() {
     if (FPlayThread) FPlayThread->Repaint();
 }
 
 // Without a play thread the mode is only recorded; the next open applies it.
-void TKivPlayerCore::ChangeDisplayMode(TDisplayMode mode) {
+void TCore::ChangeDisplayMode(TDisplayMode mode) {
     FDisplayMode = mode;
     if (FPlayThread) {
         ApplyDisplayMode();
@@ -33,17 +33,17 @@ void TKivPlayerCore::ChangeDisplayMode(TDisplayMode mode) {
     FEvents->OnDisplayModeChanged(FDisplayMode);
 }
 
-void TKivPlayerCore::ChooseFrameMode(TDisplayMode mode) {
+void TCore::ChooseFrameMode(TDisplayMode mode) {
     if (FDisplayMode != mode) ChangeDisplayMode(mode);
 }
 
-void TKivPlayerCore::ChooseFullScreen() {
+void TCore::ChooseFullScreen() {
     if (FDisplayMode == dmFull) return;
     FSavedDisplayMode = FDisplayMode;
     ChangeDisplayMode(dmFull);
 }
 
-void TKivPlayerCore::LeaveFullScreen() {
+void TCore::LeaveFullScreen() {
     if (FDisplayMode != dmFull) return;
     FDisplayMode = FSavedDisplayMode;
     FView->ShowInFrame(FContext.Header.Width, FContext.Header.Height, FDisplayMode);
@@ -55,18 +55,18 @@ void TKivPlayerCore::LeaveFullScreen() {
     FEvents->OnDisplayModeChanged(FDisplayMode);
 }
 
-void TKivPlayerCore::FullScreenClosed() {
+void TCore::FullScreenClosed() {
     // Gone already: it must be neither painted nor freed again.
     FFullScreenShown = false;
     LeaveFullScreen();
 }
 
-HRESULT TKivPlayerCore::GetDisplayMode(TDisplayMode* mode) {
+HRESULT TCore::GetDisplayMode(TDisplayMode* mode) {
     *mode = FDisplayMode;
     return S_OK;
 }
 
-HRESULT TKivPlayerCore::SetDisplayMode(int32_t mode) {
+HRESULT TCore::SetDisplayMode(int32_t mode) {
     try {
         if (mode == FDisplayMode) return S_OK;
         if (mode == dmAdaptive || mode == dmOriginal)
@@ -80,16 +80,16 @@ HRESULT TKivPlayerCore::SetDisplayMode(int32_t mode) {
     }
 }
 
-HRESULT TKivPlayerCore::GetFullScreen(bool* on) {
+HRESULT TCore::GetFullScreen(bool* on) {
     *on = FDisplayMode == dmFull;
     return S_OK;
 }
 
-HRESULT TKivPlayerCore::SetFullScreen(bool on) {
+HRESULT TCore::SetFullScreen(bool on) {
     return on ? SetDisplayMode(dmFull) : S_OK;
 }
 
-TStatistics TKivPlayerCore::Statistics() const {
+TStatistics TCore::Statistics() const {
     TStatistics s;
     const TFramesBuffer& frames = FContext.Frames;
     s.FirstTimeStamp = frames.FirstTimeStamp();
@@ -110,27 +110,27 @@ TStatistics TKivPlayerCore::Statistics() const {
     return s;
 }
 
-TBackBuffer* TKivPlayerCore::TPicture::Back() const {
+TBackBuffer* TCore::TPicture::Back() const {
     TBackBuffer* back = FCore.FPlayThread ? FCore.FPlayThread->BackBuffer() : nullptr;
     return back && back->Initialized() ? back : nullptr;
 }
 
-bool TKivPlayerCore::TPicture::Initialized() const {
+bool TCore::TPicture::Initialized() const {
     return Back() != nullptr;
 }
 
 // The picture's size is fixed once its first key frame is composed.
-int32_t TKivPlayerCore::TPicture::Width() const {
+int32_t TCore::TPicture::Width() const {
     const TBackBuffer* back = Back();
     return back ? back->Width() : 0;
 }
 
-int32_t TKivPlayerCore::TPicture::Height() const {
+int32_t TCore::TPicture::Height() const {
     const TBackBuffer* back = Back();
     return back ? back->Height() : 0;
 }
 
-bool TKivPlayerCore::TPicture::Read(const std::function<void(const TBitmap24&)>& read) const {
+bool TCore::TPicture::Read(const std::function<void(const TBitmap24&)>& read) const {
     TBackBuffer* back = Back();
     if (!back) return false;
     std::lock_guard guard(back->Lock());

@@ -1,6 +1,5 @@
 // The window messages of the control: one table from number to handler.
-#include "control/kiv_player_core.h"
-#include "control/nail_block.h"
+#include "control/core_impl.h"
 #include "platform/debug_log.h"
 #include "platform/kiv_messages.h"
 
@@ -8,52 +7,53 @@
 
 namespace kiv {
 
-struct TKivPlayerCore::THandler {
+struct TCore::THandler {
     uint32_t Msg;
-    void (TKivPlayerCore::*Handle)(const TMessage&);
+    void (TCore::*Handle)(const TMessage&);
 };
 
-const TKivPlayerCore::THandler TKivPlayerCore::kHandlers[] = {
-    {WM_EXITFULLSCREEN, &TKivPlayerCore::OnExitFullScreen},
-    {WM_PICTURECHANGED, &TKivPlayerCore::OnPictureChanged},
-    {WM_RECONNECT, &TKivPlayerCore::OnReconnect},
-    {WM_ENTERFULLSCREEN, &TKivPlayerCore::OnEnterFullScreen},
-    {WM_SAMPLENOTICE, &TKivPlayerCore::OnSampleNotice},
-    {WM_REFRESHPICTURE, &TKivPlayerCore::OnRefreshPicture},
-    {WM_OPENRESULT, &TKivPlayerCore::OnOpenResult},
-    {WM_POSITIONCHANGED, &TKivPlayerCore::OnPositionChanged},
-    {WM_NAILCREATED, &TKivPlayerCore::OnNailCreated},
-    {WM_NAILLAYOUT, &TKivPlayerCore::OnNailLayout},
-    {WM_NAILSDOWNLOADED, &TKivPlayerCore::OnNailsDownloaded},
-    {WM_POSITIONANSWERED, &TKivPlayerCore::OnPositionAnswered},
-    {WM_PLAYEDTOEND, &TKivPlayerCore::OnPlayedToEnd},
-    {WM_CLOCKHELD, &TKivPlayerCore::OnClockHeld},
+const TCore::THandler TCore::kHandlers[] = {
+    {WM_EXITFULLSCREEN, &TCore::OnExitFullScreen},
+    {WM_PICTURECHANGED, &TCore::OnPictureChanged},
+    {WM_RECONNECT, &TCore::OnReconnect},
+    {WM_ENTERFULLSCREEN, &TCore::OnEnterFullScreen},
+    {WM_SAMPLENOTICE, &TCore::OnSampleNotice},
+    {WM_REFRESHPICTURE, &TCore::OnRefreshPicture},
+    {WM_OPENRESULT, &TCore::OnOpenResult},
+    {WM_POSITIONCHANGED, &TCore::OnPositionChanged},
+    {WM_NAILCREATED, &TCore::OnThumbnailMessage},
+    {WM_NAILLAYOUT, &TCore::OnThumbnailMessage},
+    {WM_NAILSDOWNLOADED, &TCore::OnThumbnailMessage},
+    {WM_POSITIONANSWERED, &TCore::OnPositionAnswered},
+    {WM_PLAYEDTOEND, &TCore::OnPlayedToEnd},
+    {WM_CLOCKHELD, &TCore::OnClockHeld},
+    {WM_PLAYPOSITION, &TCore::OnPlayPosition},
 };
 
-void TKivPlayerCore::HandleMessage(const TMessage& m) {
+void TCore::HandleMessage(const TMessage& m) {
     const auto* h = std::find_if(std::begin(kHandlers), std::end(kHandlers),
                                  [&](const THandler& x) { return x.Msg == m.Msg; });
     if (h == std::end(kHandlers)) return;
     try {
         (this->*h->Handle)(m);
     } catch (const std::exception& e) {
-        FView->ShowError(e.what());
+        FView->ShowError(e.what(), TFailureKind::Player);
     }
 }
 
-void TKivPlayerCore::OnExitFullScreen(const TMessage&) {
+void TCore::OnExitFullScreen(const TMessage&) {
     LeaveFullScreen();
 }
 
-void TKivPlayerCore::OnEnterFullScreen(const TMessage&) {
+void TCore::OnEnterFullScreen(const TMessage&) {
     ChooseFullScreen();
 }
 
-void TKivPlayerCore::OnRefreshPicture(const TMessage&) {
+void TCore::OnRefreshPicture(const TMessage&) {
     RefreshPicture();
 }
 
-void TKivPlayerCore::OnPictureChanged(const TMessage& m) {
+void TCore::OnPictureChanged(const TMessage& m) {
     if (!FPicture.Initialized()) return;
     TRect r = UnpackRect(m.WParam, m.LParam);
     // A rectangle queued before a reopen with a smaller picture stays inside this one.
@@ -66,7 +66,7 @@ void TKivPlayerCore::OnPictureChanged(const TMessage& m) {
     FView->PictureChanged(r, FDisplayMode, FPicture);
 }
 
-void TKivPlayerCore::OnReconnect(const TMessage& m) {
+void TCore::OnReconnect(const TMessage& m) {
     if (m.WParam != 1 || !FFillThread || FFillThread->Tag() != m.LParam) return;
     Close();
     DebugLog(" Disconected, try connect again!");
@@ -75,46 +75,39 @@ void TKivPlayerCore::OnReconnect(const TMessage& m) {
     ScheduleRetry();
 }
 
-void TKivPlayerCore::OnSampleNotice(const TMessage&) {
+void TCore::OnSampleNotice(const TMessage&) {
     FView->SampleNotice();
 }
 
-void TKivPlayerCore::OnPositionChanged(const TMessage& m) {
+void TCore::OnPositionChanged(const TMessage& m) {
+    // A seek: the view is told as well as the host.
+    if (FPlayThread) TellPosition(static_cast<uint32_t>(m.WParam));
     FEvents->OnPositionChanged(static_cast<int32_t>(m.WParam));
 }
 
-void TKivPlayerCore::OnNailCreated(const TMessage& m) {
-    const TNailBlock block = AdoptNailBlock(m.WParam); // freed whatever happens
-    if (!block) return;
-    std::string path;
-    uint32_t seconds = 0;
-    ReadNailBlock(block.get(), path, seconds);
-    FView->AddThumbnail(path, seconds, m.LParam);
+void TCore::OnPlayPosition(const TMessage& m) {
+    // Only while playing: a notice that crossed a pause or stop is stale.
+    if (FPlayThread && (FStatus == vpPlaying || FStatus == vpScanForward))
+        TellPosition(static_cast<uint32_t>(m.WParam));
 }
 
-void TKivPlayerCore::OnNailLayout(const TMessage& m) {
-    // The layout thread waits for this step; it is released even when the step fails.
-    struct TRelease {
-        ~TRelease() { LayoutNailEvent().Signal(); }
-    } release;
-    FView->LayoutThumbnails(static_cast<int32_t>(m.WParam));
+void TCore::OnThumbnailMessage(const TMessage& m) {
+    if (FOptions.Thumbnails) FOptions.Thumbnails->HandleMessage(m);
 }
 
-void TKivPlayerCore::OnNailsDownloaded(const TMessage& m) {
-    FView->ThumbnailsDownloaded(m.LParam);
-}
-
-void TKivPlayerCore::OnPositionAnswered(const TMessage& m) {
+void TCore::OnPositionAnswered(const TMessage& m) {
     // Only the answer to the newest request counts: the picture then shows it.
     if (!FPlayThread || static_cast<uint32_t>(m.LParam) != FPositionRequests) return;
     FView->PositionAnswered(static_cast<uint32_t>(m.WParam));
 }
 
-void TKivPlayerCore::OnPlayedToEnd(const TMessage&) {
-    if (FPlayThread) FView->PlayedToEnd();
+void TCore::OnPlayedToEnd(const TMessage& m) {
+    if (!FPlayThread) return;
+    TellPosition(static_cast<uint32_t>(m.WParam));
+    FView->PlayedToEnd();
 }
 
-void TKivPlayerCore::OnClockHeld(const TMessage& m) {
+void TCore::OnClockHeld(const TMessage& m) {
     if (FPlayThread) FView->ClockHeld(static_cast<uint32_t>(m.WParam));
 }
 

@@ -1,315 +1,129 @@
+// The face forwards to the core behind it.
 #include "control/kiv_player_core.h"
 
-#include "codec/kivdecoder.h"
-#include "net/address.h"
-#include "platform/cache_folder.h"
-#include "platform/debug_log.h"
-#include "platform/error.h"
-#include "platform/kiv_messages.h"
-#include "sources/reading_threads.h"
-
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <vector>
+#include "control/core_impl.h"
 
 namespace kiv {
-namespace {
-
-constexpr const char* kUnit = "KivPlayer/PivoraImpl";
-constexpr uint32_t kFirstRetryDelay = 1000;
-constexpr uint32_t kLongestRetryDelay = 30000;
-
-thread_local std::string tErrorInfo;
-
-} // namespace
-
-void SetErrorInfo(std::string text) {
-    tErrorInfo = std::move(text);
-}
-const std::string& GetErrorInfo() {
-    return tErrorInfo;
-}
-
-// What a member does in each state, in TStatus order.
-struct TKivPlayerCore::TRow {
-    std::vector<TStep> Steps[8];
-};
 
 TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view,
                                IRetryTimer* retryTimer, TOptions options)
-    : FWindow(window), FEvents(events), FView(view ? view : &FNoView), FRetryTimer(retryTimer),
-      FOptions(std::move(options)) {
-    if (!FEvents) FEvents = &FNoEvents;
-    if (!FOptions.Clock) FOptions.Clock = std::make_shared<TRealClock>();
-    std::string error;
-    FCacheFolder = FOptions.CacheFolder.empty() ? MakeCacheFolder(&error) : FOptions.CacheFolder;
-    if (!error.empty()) FView->ShowError(error);
-    FContext.Window = FWindow;
-    InitDecoder();
-}
-
-TKivPlayerCore::~TKivPlayerCore() {
-    Close();
-    UninitDecoder();
-}
-
-void TKivPlayerCore::SetStatus(TStatus status, bool fire) {
-    FStatus = status;
-    if (fire) FEvents->OnPlayStateChanged(status);
-}
-
-HRESULT TKivPlayerCore::Run(const TRow& row, const std::string* address) {
-    try {
-        for (TStep step : row.Steps[FStatus])
-            Do(step, address);
-        return S_OK;
-    } catch (const std::exception& e) {
-        SetErrorInfo(e.what());
-        return E_UNEXPECTED;
-    }
-}
-
-void TKivPlayerCore::Do(TStep step, const std::string* address) {
-    switch (step) {
-    case TStep::Play:
-        DoPlay();
-        break;
-    case TStep::Pause:
-        DoPause();
-        break;
-    case TStep::Stop:
-        DoStop();
-        break;
-    case TStep::Scan:
-        DoScanForward();
-        break;
-    case TStep::Reverse:
-        throw EKivError("Not Implement");
-    case TStep::Release:
-        ReleaseSource();
-        break;
-    case TStep::Cancel:
-        CancelOpen();
-        break;
-    case TStep::BeginOpen:
-        BeginOpen(*address);
-        break;
-    }
-}
-
-// The rows list each state in TStatus order: Closed, Opened, Playing, Paused,
-// Stopped, ScanForward, ScanReverse, Opening.
+    : FCore(std::make_unique<TCore>(window, events, view, retryTimer, std::move(options))) {}
+TKivPlayerCore::TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view,
+                               IRetryTimer* retryTimer)
+    : TKivPlayerCore(window, events, view, retryTimer, TOptions{}) {}
+TKivPlayerCore::~TKivPlayerCore() = default;
 
 HRESULT TKivPlayerCore::Open(const std::string& address) {
-    using enum TStep;
-    static const TRow kRow{{{BeginOpen},
-                            {Release, BeginOpen},
-                            {Stop, Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Cancel, BeginOpen}}};
-    CancelRetry();
-    FRetryDelay = 0; // a host's own open starts the spacing afresh
-    return Run(kRow, &address);
+    return FCore->Open(address);
 }
-
 HRESULT TKivPlayerCore::Close() {
-    using enum TStep;
-    static const TRow kRow{
-        {{}, {Release}, {Release}, {Release}, {Release}, {Release}, {Release}, {Cancel}}};
-    CancelRetry();
-    return Run(kRow);
+    return FCore->Close();
 }
-
 HRESULT TKivPlayerCore::Play() {
-    using enum TStep;
-    static const TRow kRow{{{}, {Play}, {}, {Play}, {Play}, {Play}, {Play}, {}}};
-    return Run(kRow);
+    return FCore->Play();
 }
-
 HRESULT TKivPlayerCore::Pause() {
-    using enum TStep;
-    static const TRow kRow{{{}, {}, {Pause}, {}, {}, {Play, Pause}, {Play, Pause}, {}}};
-    return Run(kRow);
+    return FCore->Pause();
 }
-
 HRESULT TKivPlayerCore::Stop() {
-    using enum TStep;
-    static const TRow kRow{{{}, {}, {Stop}, {Play, Stop}, {}, {Play, Stop}, {Play, Stop}, {}}};
-    return Run(kRow);
+    return FCore->Stop();
 }
-
 HRESULT TKivPlayerCore::FastForward() {
-    using enum TStep;
-    static const TRow kRow{
-        {{}, {Play, Scan}, {Scan}, {Play, Scan}, {Play, Scan}, {}, {Play, Scan}, {}}};
-    return Run(kRow);
+    return FCore->FastForward();
 }
-
 HRESULT TKivPlayerCore::FastReverse() {
-    using enum TStep;
-    static const TRow kRow{{{},
-                            {Play, Reverse},
-                            {Reverse},
-                            {Play, Reverse},
-                            {Play, Reverse},
-                            {Play, Reverse},
-                            {},
-                            {}}};
-    return Run(kRow);
+    return FCore->FastReverse();
 }
-
 HRESULT TKivPlayerCore::GetCurrentPosition(int32_t* ms) {
-    *ms = FPlayThread ? static_cast<int32_t>(FPlayThread->CurrentPosition()) : 0;
-    return S_OK;
+    return FCore->GetCurrentPosition(ms);
 }
-
 HRESULT TKivPlayerCore::SetCurrentPosition(int32_t ms) {
-    if (!FPlayThread) return S_OK;
-    ++FPositionRequests;
-    FPlayThread->SetPosition(static_cast<uint32_t>(ms));
-    return S_OK;
+    return FCore->SetCurrentPosition(ms);
 }
-
 HRESULT TKivPlayerCore::GetURL(std::string* url) {
-    *url = FUrl;
-    return S_OK;
+    return FCore->GetURL(url);
 }
-
 HRESULT TKivPlayerCore::SetURL(const std::string& url) {
-    if (url.find_first_not_of(" \t\r\n") == std::string::npos) return S_OK;
-    return Open(url);
+    return FCore->SetURL(url);
+}
+HRESULT TKivPlayerCore::GetDisplayMode(TDisplayMode* mode) {
+    return FCore->GetDisplayMode(mode);
+}
+HRESULT TKivPlayerCore::SetDisplayMode(int32_t mode) {
+    return FCore->SetDisplayMode(mode);
+}
+HRESULT TKivPlayerCore::GetFullScreen(bool* on) {
+    return FCore->GetFullScreen(on);
+}
+HRESULT TKivPlayerCore::SetFullScreen(bool on) {
+    return FCore->SetFullScreen(on);
 }
 
-void TKivPlayerCore::DoPlay() {
-    FPlayThread->Play();
-    SetStatus(vpPlaying, true);
+TStatus TKivPlayerCore::PlayState() const {
+    return FCore->PlayState();
+}
+TDisplayMode TKivPlayerCore::DisplayMode() const {
+    return FCore->DisplayMode();
+}
+bool TKivPlayerCore::AutoStart() const {
+    return FCore->AutoStart();
+}
+void TKivPlayerCore::SetAutoStart(bool on) {
+    FCore->SetAutoStart(on);
+}
+uint16_t TKivPlayerCore::KivWidth() const {
+    return FCore->KivWidth();
+}
+uint16_t TKivPlayerCore::KivHeight() const {
+    return FCore->KivHeight();
+}
+uint32_t TKivPlayerCore::Duration() const {
+    return FCore->Duration();
+}
+void TKivPlayerCore::SetPageUrl(std::string url) {
+    FCore->SetPageUrl(std::move(url));
+}
+const std::string& TKivPlayerCore::CacheFolder() const {
+    return FCore->CacheFolder();
+}
+TStatistics TKivPlayerCore::Statistics() const {
+    return FCore->Statistics();
+}
+const IPictureSource& TKivPlayerCore::Picture() const {
+    return FCore->Picture();
 }
 
-void TKivPlayerCore::DoPause() {
-    FPlayThread->Pause();
-    SetStatus(vpPaused, true);
+void TKivPlayerCore::ChooseAdaptive() {
+    FCore->ChooseAdaptive();
+}
+void TKivPlayerCore::ChooseOriginal() {
+    FCore->ChooseOriginal();
+}
+void TKivPlayerCore::ChooseFullScreen() {
+    FCore->ChooseFullScreen();
+}
+void TKivPlayerCore::LeaveFullScreen() {
+    FCore->LeaveFullScreen();
+}
+void TKivPlayerCore::FullScreenClosed() {
+    FCore->FullScreenClosed();
+}
+void TKivPlayerCore::RefreshPicture() {
+    FCore->RefreshPicture();
+}
+void TKivPlayerCore::RelayoutThumbnails(int32_t count) {
+    FCore->RelayoutThumbnails(count);
+}
+void TKivPlayerCore::HandleMessage(const TMessage& m) {
+    FCore->HandleMessage(m);
 }
 
-void TKivPlayerCore::DoStop() {
-    FPlayThread->Stop();
-    SetStatus(vpStopped, true);
+const char* FailureCaption(TFailureKind kind) {
+    return kind == TFailureKind::CacheFolder ? "File" : "KivPlayer";
 }
 
-void TKivPlayerCore::DoScanForward() {
-    FPlayThread->ScanForward();
-    SetStatus(vpScanForward, false);
-}
-
-std::string TKivPlayerCore::ResolveAddress(const std::string& address) const {
-    std::string url = NormalizeAddress(address);
-    if (url.find_first_of("/\\") != std::string::npos) return url;
-    std::string page = NormalizeAddress(FPageUrl);
-    size_t sep = page.find_last_of("/\\");
-    return sep == std::string::npos ? url : page.substr(0, sep + 1) + url;
-}
-
-void TKivPlayerCore::BeginOpen(const std::string& address) {
-    KIV_ASSERT(FStatus == vpClosed, kUnit);
-    FUrl = ResolveAddress(address);
-    FView->HideThumbnails();
-    TReadingSource source = NewReadingThread(FUrl, &FContext, FCacheFolder);
-    FFillThread = std::move(source.Thread);
-    FFillThread->Start();
-    FContext.FillThread = FFillThread.get();
-    FContext.Window = FWindow;
-    SetStatus(vpOpening, true);
-    FFillThread->Open(source.Name);
-}
-
-void TKivPlayerCore::OnOpenResult(const TMessage& m) {
-    const auto code = static_cast<int>(m.WParam);
-    // A result from a reading thread freed meanwhile is stale.
-    if (FStatus != vpOpening || !FFillThread || FFillThread->Tag() != m.LParam) return;
-    if (code == srOk) {
-        FRetryDelay = 0;
-        FPlayThread =
-            std::make_unique<TPlayThread>(&FContext, FOptions.Clock, FCacheFolder + "dump.txt");
-        FPlayThread->Start();
-        FContext.PlayThread = FPlayThread.get();
-        FPositionRequests = 0;
-        ApplyDisplayMode();
-        FView->LoadThumbnails(FUrl, FCacheFolder);
-        SetStatus(vpOpened, true);
-        if (FAutoStart) Play();
-        DebugLog(" Opened");
-        return;
-    }
-    FFillThread->Destroy();
-    FFillThread.reset();
-    FContext.FillThread = nullptr;
-    SetStatus(vpClosed, false);
-    const std::string text = SourceFailureMessage(code, FUrl);
-    FView->OpenFailed(code, text);
-    const bool retry = code == srCannotConnect || code == srDisconnected ||
-                       (code == srDamaged && IsNetworkAddress(FUrl));
-    if (retry && FOptions.RetryFailedOpens) {
-        DebugLog(" Can not open, try again!");
-        ScheduleRetry();
-        return;
-    }
-    FView->ShowError(text);
-}
-
-void TKivPlayerCore::ScheduleRetry() {
-    // Unlimited, but spaced out: a refused server must not become a storm.
-    FRetryDelay = FRetryDelay ? std::min(FRetryDelay * 2, kLongestRetryDelay) : kFirstRetryDelay;
-    FRetryPending = true;
-    if (FRetryTimer)
-        FRetryTimer->Start(FRetryDelay);
-    else
-        RetryNow();
-}
-
-void TKivPlayerCore::RetryNow() {
-    if (!FRetryPending || FStatus != vpClosed) return;
-    FRetryPending = false;
-    try {
-        BeginOpen(FUrl);
-    } catch (const std::exception& e) {
-        FView->ShowError(e.what());
-    }
-}
-
-void TKivPlayerCore::CancelRetry() {
-    if (!FRetryPending) return;
-    FRetryPending = false;
-    if (FRetryTimer) FRetryTimer->Cancel();
-}
-
-void TKivPlayerCore::ReleaseSource() {
-    KIV_ASSERT(FStatus != vpClosed && FStatus != vpOpening, kUnit);
-    // The play thread ends first; its object outlives the reading thread, which
-    // may still post WM_DRAWTO to it until it has ended too.
-    // A play thread waiting for a stalled read must not hold the host up.
-    if (FFillThread) FFillThread->Abort();
-    if (FPlayThread) FPlayThread->Destroy();
-    if (FFillThread) FFillThread->Destroy();
-    FContext.PlayThread = nullptr;
-    FContext.FillThread = nullptr;
-    FPlayThread.reset();
-    FFillThread.reset();
-    FContext.Frames.Clear();
-    FContext.KeyFrames.Clear();
-    FContext.IndexTable.Clear();
-    SetStatus(vpClosed, false);
-    FView->SourceReleased();
-}
-
-void TKivPlayerCore::CancelOpen() {
-    KIV_ASSERT(FStatus == vpOpening, kUnit);
-    if (FFillThread) FFillThread->Destroy();
-    FFillThread.reset();
-    FContext.FillThread = nullptr;
-    SetStatus(vpClosed, false);
+std::shared_ptr<TPlayClock> MakeVirtualClock(int64_t holdAfterMs) {
+    return std::make_shared<TVirtualClock>(holdAfterMs);
 }
 
 } // namespace kiv

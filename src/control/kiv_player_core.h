@@ -1,38 +1,42 @@
-// The control without a toolkit: the opened source and its threads, the play
-// state machine, open results, retries and reconnects, display modes, and the
-// members a host calls. The Qt widget and kivtool drive the same core.
+// The control without a toolkit, as a host sees it: members, events, notices
+// to its view, statistics and the composed picture. The source, its threads
+// and buffers stay behind this face; the Qt widget and kivtool drive the same core.
 #pragma once
 
-#include "buffers/play_context.h"
 #include "control/control_types.h"
 #include "control/control_view.h"
-#include "playback/play_clock.h"
-#include "playback/play_thread.h"
-#include "sources/fill_thread.h"
+#include "control/thumbnails.h"
+#include "platform/window_target.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace kiv {
+
+class TPlayClock;
+class TCore;
 
 class TKivPlayerCore {
 public:
     struct TOptions {
         // Failed network opens are tried again (kivtool turns this off).
         bool RetryFailedOpens = true;
-        // The play clock; the real one unless a host plays virtually.
+        // The play clock; the real one unless a host plays virtually (MakeVirtualClock).
         std::shared_ptr<TPlayClock> Clock;
         // The cache folder; made from $TMPDIR when empty.
         std::string CacheFolder;
+        // Where thumbnails come from (NewThumbnails); none without.
+        std::unique_ptr<IThumbnails> Thumbnails;
     };
 
-    // window: where the threads post their notices; the host hands each one to
-    // HandleMessage on the core's thread. The others may be null.
+    // window: where the threads post their notices; the host hands each one back
+    // to HandleMessage on the core's thread. The others may be null; without a
+    // timer a failed open is retried at once.
     TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view,
                    IRetryTimer* retryTimer, TOptions options);
     TKivPlayerCore(TWindowTarget* window, IKivPlayerEvents* events = nullptr,
-                   IControlView* view = nullptr, IRetryTimer* retryTimer = nullptr)
-        : TKivPlayerCore(window, events, view, retryTimer, TOptions{}) {}
+                   IControlView* view = nullptr, IRetryTimer* retryTimer = nullptr);
     ~TKivPlayerCore();
     TKivPlayerCore(const TKivPlayerCore&) = delete;
     TKivPlayerCore& operator=(const TKivPlayerCore&) = delete;
@@ -57,24 +61,24 @@ public:
     // True chooses full screen; false does nothing.
     HRESULT SetFullScreen(bool on);
 
-    TStatus PlayState() const { return FStatus; }
-    TDisplayMode DisplayMode() const { return FDisplayMode; }
-    bool AutoStart() const { return FAutoStart; }
-    void SetAutoStart(bool on) { FAutoStart = on; }
-    uint16_t KivWidth() const { return FContext.Header.Width; }
-    uint16_t KivHeight() const { return FContext.Header.Height; }
-    uint32_t Duration() const { return FContext.Header.Duration; }
+    TStatus PlayState() const;
+    TDisplayMode DisplayMode() const;
+    bool AutoStart() const;
+    void SetAutoStart(bool on);
+    uint16_t KivWidth() const;
+    uint16_t KivHeight() const;
+    uint32_t Duration() const;
     // The hosting page's address, against which bare file names are resolved.
-    void SetPageUrl(std::string url) { FPageUrl = std::move(url); }
-    const std::string& CacheFolder() const { return FCacheFolder; }
+    void SetPageUrl(std::string url);
+    const std::string& CacheFolder() const;
     // Safe at any moment, with or without a source.
     TStatistics Statistics() const;
     // The composed picture, for painting and snapshots.
-    const IPictureSource& Picture() const { return FPicture; }
+    const IPictureSource& Picture() const;
 
     // The display-mode operations of the menu and the full-screen gestures.
-    void ChooseAdaptive() { ChooseFrameMode(dmAdaptive); }
-    void ChooseOriginal() { ChooseFrameMode(dmOriginal); }
+    void ChooseAdaptive();
+    void ChooseOriginal();
     void ChooseFullScreen();
     void LeaveFullScreen();
     // The full-screen surface went away without being asked (the window manager
@@ -82,90 +86,22 @@ public:
     void FullScreenClosed();
     // Has the play thread repaint the whole picture.
     void RefreshPicture();
+    // The thumbnail strip's width changed: its count cells re-flow, one
+    // ThumbnailLayoutStep at a time.
+    void RelayoutThumbnails(int32_t count);
 
-    // A window message posted by the threads or the surfaces. Failures go to the
-    // view's ShowError.
+    // The one duty a host has toward the core's threads: every message they
+    // posted to the window, handed back here on the core's thread. Failures go
+    // to the view's ShowError.
     void HandleMessage(const TMessage& m);
-    // The retry delay has passed.
-    void RetryNow();
 
 private:
     friend class TKivPlayerCoreProbe; // tests look inside
-    enum class TStep { Play, Pause, Stop, Scan, Reverse, Release, Cancel, BeginOpen };
-    struct TRow; // one member's steps per state
-    struct THandler;
-    static const THandler kHandlers[];
-
-    class TPicture : public IPictureSource {
-    public:
-        explicit TPicture(const TKivPlayerCore& core) : FCore(core) {}
-        bool Initialized() const override;
-        int32_t Width() const override;
-        int32_t Height() const override;
-        bool Read(const std::function<void(const TBitmap24&)>& read) const override;
-
-    private:
-        TBackBuffer* Back() const;
-        const TKivPlayerCore& FCore;
-    };
-
-    HRESULT Run(const TRow& row, const std::string* address = nullptr);
-    void Do(TStep step, const std::string* address);
-    void BeginOpen(const std::string& address);
-    void ReleaseSource();
-    void CancelOpen();
-    void DoPlay();
-    void DoPause();
-    void DoStop();
-    void DoScanForward();
-    void SetStatus(TStatus status, bool fire);
-    void CancelRetry();
-    void ScheduleRetry();
-    std::string ResolveAddress(const std::string& address) const;
-
-    void ChooseFrameMode(TDisplayMode mode);
-    void ApplyDisplayMode();
-    void ChangeDisplayMode(TDisplayMode mode);
-
-    // Window-message handlers, reached through kHandlers.
-    void OnExitFullScreen(const TMessage& m);
-    void OnPictureChanged(const TMessage& m);
-    void OnReconnect(const TMessage& m);
-    void OnEnterFullScreen(const TMessage& m);
-    void OnSampleNotice(const TMessage& m);
-    void OnRefreshPicture(const TMessage& m);
-    void OnOpenResult(const TMessage& m);
-    void OnPositionChanged(const TMessage& m);
-    void OnNailCreated(const TMessage& m);
-    void OnNailLayout(const TMessage& m);
-    void OnNailsDownloaded(const TMessage& m);
-    void OnPositionAnswered(const TMessage& m);
-    void OnPlayedToEnd(const TMessage& m);
-    void OnClockHeld(const TMessage& m);
-
-    // All fields belong to the core's (the host's) thread.
-    TPlayContext FContext;
-    TWindowTarget* FWindow;
-    IKivPlayerEvents* FEvents;
-    IControlView* FView;
-    IControlView FNoView;
-    IKivPlayerEvents FNoEvents;
-    IRetryTimer* FRetryTimer;
-    TOptions FOptions;
-    TPicture FPicture{*this};
-    std::string FCacheFolder;
-    std::string FUrl;
-    std::string FPageUrl;
-    bool FAutoStart = true;
-    TStatus FStatus = vpClosed;
-    TDisplayMode FDisplayMode = dmAdaptive;      // kept across open and close
-    TDisplayMode FSavedDisplayMode = dmAdaptive; // where leaving full screen returns
-    bool FFullScreenShown = false;               // the view holds a full-screen surface
-    std::unique_ptr<TFillThread> FFillThread;
-    std::unique_ptr<TPlayThread> FPlayThread;
-    uint32_t FPositionRequests = 0; // sent to the current play thread
-    uint32_t FRetryDelay = 0;       // ms of the next wait; 0 before the first retry
-    bool FRetryPending = false;
+    std::unique_ptr<TCore> FCore;
 };
+
+// A play clock that never waits: playing runs as fast as decoding, and holds
+// before the first sample after holdAfterMs (-1: never), with ClockHeld.
+std::shared_ptr<TPlayClock> MakeVirtualClock(int64_t holdAfterMs = -1);
 
 } // namespace kiv

@@ -1,6 +1,6 @@
 #include "nails/nails_creator.h"
 
-#include "control/nail_block.h"
+#include "nails/nail_block.h"
 #include "nails/nails_index.h"
 #include "platform/debug_log.h"
 #include "platform/kiv_messages.h"
@@ -25,6 +25,15 @@ TNailsCreator::~TNailsCreator() {
     WaitFor();
 }
 
+TNailBlock TNailsCreator::Take(intptr_t wParam) {
+    std::lock_guard guard(FLock);
+    auto it = FPending.find(wParam);
+    if (it == FPending.end()) return nullptr;
+    TNailBlock block = std::move(it->second);
+    FPending.erase(it);
+    return block;
+}
+
 void TNailsCreator::Execute() {
     SetLowestThreadPriority();
     try {
@@ -37,11 +46,12 @@ void TNailsCreator::Execute() {
                 FFolder + kNailsFolderName + "/" + std::string(index.FileName(line));
             TNailBlock block = MakeNailBlock(path, static_cast<uint32_t>(seconds));
             if (!block) continue; // the path does not fit the block
-            const intptr_t wParam = ReleaseNailBlock(std::move(block));
-            if (!FTarget.Post(WM_NAILCREATED, wParam, FTag)) {
-                AdoptNailBlock(wParam); // refused: still ours to free
-                break;
+            const auto wParam = reinterpret_cast<intptr_t>(block.get());
+            {
+                std::lock_guard guard(FLock);
+                FPending.emplace(wParam, std::move(block));
             }
+            if (!FTarget.Post(WM_NAILCREATED, wParam, FTag)) break;
             ++FPosted;
         }
     } catch (const std::exception& e) {

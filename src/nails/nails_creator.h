@@ -3,10 +3,13 @@
 // without waiting, so the strip gets its cells one message at a time.
 #pragma once
 
+#include "nails/nail_block.h"
 #include "platform/thread.h"
 #include "platform/window_target.h"
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace kiv {
@@ -20,10 +23,13 @@ public:
     // comes back as each block's lParam, so the strip can tell an earlier
     // creator's blocks still queued at the window.
     TNailsCreator(TWindowTarget& target, std::string folder, intptr_t tag = 0);
-    // Asks the thread to stop and waits for it.
+    // Asks the thread to stop and waits for it; blocks not taken go with it.
     ~TNailsCreator() override;
     // Thumbnails handed over so far.
     uint32_t Posted() const { return FPosted.load(); }
+    // The block a WM_NAILCREATED of this creator carries (null when it is not
+    // one of its own, or was taken already).
+    TNailBlock Take(intptr_t wParam);
 
 protected:
     void Execute() override;
@@ -34,6 +40,8 @@ private:
     const intptr_t FTag;
     std::atomic<bool> FTerminated{false};
     std::atomic<uint32_t> FPosted{0};
+    std::mutex FLock;
+    std::map<intptr_t, TNailBlock> FPending; // FLock: posted, not taken yet
 };
 
 } // namespace kiv

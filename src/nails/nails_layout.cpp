@@ -1,6 +1,6 @@
 #include "nails/nails_layout.h"
 
-#include "control/nail_block.h"
+#include "nails/nail_block.h"
 #include "nails/nails_creator.h"
 #include "platform/kiv_messages.h"
 

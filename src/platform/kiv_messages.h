@@ -54,6 +54,9 @@ constexpr uint32_t WM_POSITIONANSWERED = WM_USER + 20;
 constexpr uint32_t WM_PLAYEDTOEND = WM_USER + 21;
 // A virtual play clock holds before the sample of time stamp wParam.
 constexpr uint32_t WM_CLOCKHELD = WM_USER + 22;
+// The position while playing, wParam ms: at most one per kPositionNoticeMs of the clock.
+constexpr uint32_t WM_PLAYPOSITION = WM_USER + 23;
+constexpr uint32_t kPositionNoticeMs = 100;
 
 // A changed rectangle travels as two 16-bit pairs.
 inline intptr_t PackPoint(int32_t x, int32_t y) {

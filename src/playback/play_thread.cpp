@@ -212,6 +212,7 @@ void TPlayThread::DrawSampleOneByOne() {
                 // Due when the reading reaches the time stamp.
                 uint32_t ahead = time - ClockReading();
                 uint32_t tick = FClock->Now() + (ahead + FSpeed - 1) / FSpeed;
+                if (WaitForPositionNotice(tick, time)) continue;
                 FClock->WaitUntil(tick, time, waitMessage);
                 continue;
             }
@@ -227,6 +228,7 @@ void TPlayThread::DrawSampleOneByOne() {
             }
             TrimIfFull();
             PostChangedRect(false);
+            TellPosition();
             held = nullptr;
         }
     } catch (const std::exception& e) {
@@ -252,6 +254,28 @@ void TPlayThread::TrimIfFull() {
     frames.DropBeforeKeyFrame(index);
     FCurrentIndex = index;
     if (FContext->FillThread) FContext->FillThread->Fill(-1);
+}
+
+void TPlayThread::TellPosition() {
+    const uint32_t now = FClock->Now();
+    if (FPositionTold && now - FPositionTick < kPositionNoticeMs) {
+        FPositionHeld = true;
+        return;
+    }
+    PostToWindow(WM_PLAYPOSITION, FCurrentPosition, 0);
+    FPositionTold = true;
+    FPositionTick = now;
+    FPositionHeld = false;
+}
+
+bool TPlayThread::WaitForPositionNotice(uint32_t tick, uint32_t sampleTime) {
+    if (!FPositionHeld) return false;
+    const uint32_t due = FPositionTick + kPositionNoticeMs;
+    if (static_cast<int32_t>(tick - due) <= 0) return false; // the sample comes first
+    if (!FClock->WaitUntil(due, sampleTime,
+                           [this](TPlayClock::TDeadline d) { return WaitMessageUntil(d); }))
+        TellPosition();
+    return true;
 }
 
 void TPlayThread::AnswerPosition(uint32_t requests) {

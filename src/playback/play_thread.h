@@ -61,6 +61,10 @@ private:
     void TrimIfFull();
     // wParam the position, lParam how many requests the answer covers.
     void AnswerPosition(uint32_t requests);
+    // WM_PLAYPOSITION now, or once kPositionNoticeMs have passed since the last.
+    void TellPosition();
+    // Before waiting until tick for a sample: a position held back is told on time.
+    bool WaitForPositionNotice(uint32_t tick, uint32_t sampleTime);
     void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
     void DrawSamples(int32_t first, int32_t last);
     void PostChangedRect(bool full);
@@ -93,6 +97,9 @@ private:
     bool FEndTold = false;                     // thread: WM_PLAYEDTOEND posted since the last draw
     bool FHoldTold = false;                    // thread: WM_CLOCKHELD posted since the last draw
     bool FSegmentDamaged = false;              // thread: the last key frame drawn was damaged
+    bool FPositionHeld = false;                // thread: a drawn position not told yet
+    bool FPositionTold = false;                // thread: FPositionTick is set
+    uint32_t FPositionTick = 0;                // thread: clock tick of the last WM_PLAYPOSITION
     std::atomic<uint32_t> FSkipped{0};         // written by the thread
     TEvent FCommandEvent;
     std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts

@@ -207,4 +207,8 @@ void TPreviewReader::Answer(uint64_t number, uint32_t ms) {
     FReady(preview);
 }
 
+std::unique_ptr<IPreviews> NewPreviews(IPreviews::TReady ready, TPreviewOptions options) {
+    return std::make_unique<TPreviewReader>(std::move(ready), options);
+}
+
 } // namespace kiv

@@ -2,8 +2,8 @@
 // hover, answered by a thread of its own.
 #pragma once
 
-#include "platform/bitmap24.h"
 #include "platform/thread.h"
+#include "preview/previews.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,27 +19,9 @@ namespace kiv {
 class TKeyFramePicture;
 class TNailPictures;
 
-enum class TPreviewFrom : uint8_t { TimeOnly, Thumbnail, KeyFrame };
-
-struct TPreview {
-    uint64_t Request = 0; // the number Request gave
-    uint32_t Time = 0;    // the time asked for, ms
-    std::string TimeText; // of Time, as the control shows times
-    TPreviewFrom From = TPreviewFrom::TimeOnly;
-    uint32_t PictureTime = 0;                 // the thumbnail's or key frame's time
-    std::shared_ptr<const TBitmap24> Picture; // null with TimeOnly
-};
-
-class TPreviewReader : private TThread {
+class TPreviewReader : public IPreviews, private TThread {
 public:
-    struct TOptions {
-        int32_t MaxWidth = 160; // pictures are shrunk to fit, aspect kept
-        int32_t MaxHeight = 120;
-        size_t CacheEntries = 16;
-    };
-    // Called on the reader's thread with the answer to the newest request; a
-    // superseded or cancelled request gets none.
-    using TReady = std::function<void(const TPreview&)>;
+    using TOptions = TPreviewOptions;
 
     explicit TPreviewReader(TReady ready) : TPreviewReader(std::move(ready), TOptions{}) {}
     TPreviewReader(TReady ready, TOptions options);
@@ -48,12 +30,12 @@ public:
 
     // Any thread. The recording now open (empty: none); its index or thumbnail
     // index is read at once, the previous recording's pictures are dropped.
-    void SetAddress(std::string address);
+    void SetAddress(std::string address) override;
     // Any thread. Asks for the preview at ms; supersedes every earlier request,
     // and a read under way for another picture is given up. Returns its number.
-    uint64_t Request(uint32_t ms);
+    uint64_t Request(uint32_t ms) override;
     // Any thread. No answer comes for the requests made so far.
-    void Cancel();
+    void Cancel() override;
 
     // For tests and benchmarks: pictures answered from the cache, and decoded.
     uint64_t CacheHits() const { return FCacheHits.load(); }

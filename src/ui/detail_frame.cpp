@@ -1,14 +1,12 @@
 #include "ui/detail_frame.h"
 
-#include "platform/kiv_messages.h"
-
 #include <QMouseEvent>
 #include <QScrollBar>
 
 namespace kiv::ui {
 
-TDetailFrame::TDetailFrame(QWidget* parent, TWindowTarget* window)
-    : QScrollArea(parent), FWindow(window), FCanvas(new QWidget), FImage(new TImagePic(FCanvas)) {
+TDetailFrame::TDetailFrame(QWidget* parent)
+    : QScrollArea(parent), FCanvas(new QWidget), FImage(new TImagePic(FCanvas)) {
     setObjectName("frmDetail");
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
@@ -21,7 +19,9 @@ TDetailFrame::TDetailFrame(QWidget* parent, TWindowTarget* window)
     FImage->OnClick = [this] {
         if (OnClick) OnClick();
     };
-    FImage->OnDblClick = [this] { FWindow->Post(WM_ENTERFULLSCREEN, 0, 0); };
+    FImage->OnDblClick = [this] {
+        if (OnDblClick) OnDblClick();
+    };
 }
 
 void TDetailFrame::SetColor(const QColor& color) {
@@ -77,7 +77,7 @@ void TDetailFrame::Layout() {
 
 void TDetailFrame::FrameResize() {
     Layout();
-    FWindow->Post(WM_REFRESHPICTURE, 0, 0);
+    if (OnResized) OnResized();
 }
 
 void TDetailFrame::resizeEvent(QResizeEvent* e) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "control/control_types.h"
-#include "platform/window_target.h"
 #include "ui/image_pic.h"
 
 #include <QScrollArea>
@@ -14,8 +13,7 @@ namespace kiv::ui {
 
 class TDetailFrame : public QScrollArea {
 public:
-    // window: the control, to which the frame posts its requests.
-    TDetailFrame(QWidget* parent, TWindowTarget* window);
+    explicit TDetailFrame(QWidget* parent);
 
     void SetPicture(int32_t width, int32_t height, TDisplayMode mode);
     void Layout();
@@ -23,8 +21,9 @@ public:
     int32_t Zoom() const { return FZoom; }
     TImagePic* imgPic() const { return FImage; }
 
-    // Clicks on the frame or its picture.
-    std::function<void()> OnClick;
+    // Clicks on the frame or its picture; a double click on the picture; the
+    // frame resized (its picture wants repainting).
+    std::function<void()> OnClick, OnDblClick, OnResized;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -33,7 +32,6 @@ protected:
 private:
     void FrameResize();
 
-    TWindowTarget* FWindow;
     QWidget* FCanvas;
     TImagePic* FImage;
     int32_t PictureWidth = 0;

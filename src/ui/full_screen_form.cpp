@@ -1,7 +1,5 @@
 #include "ui/full_screen_form.h"
 
-#include "platform/kiv_messages.h"
-
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,8 +24,7 @@ TfrmFullScreen::TfrmFullScreen()
     FImage->OnDblClick = [this] { LeaveFullScreen(); };
 }
 
-void TfrmFullScreen::SetPicture(int32_t width, int32_t height, TWindowTarget* controlWindow) {
-    FControlWindow = controlWindow;
+void TfrmFullScreen::SetPicture(int32_t width, int32_t height) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     setGeometry(screen);
     FImage->setGeometry((screen.width() - width) / 2, (screen.height() - height) / 2, width,
@@ -36,7 +33,7 @@ void TfrmFullScreen::SetPicture(int32_t width, int32_t height, TWindowTarget* co
 }
 
 void TfrmFullScreen::LeaveFullScreen() {
-    if (FControlWindow) FControlWindow->Post(WM_EXITFULLSCREEN, 0, 0);
+    if (OnLeave) OnLeave();
 }
 
 void TfrmFullScreen::keyReleaseEvent(QKeyEvent* e) {

@@ -2,7 +2,6 @@
 // on the primary screen over black.
 #pragma once
 
-#include "platform/window_target.h"
 #include "ui/image_pic.h"
 
 #include <QWidget>
@@ -15,8 +14,10 @@ class TfrmFullScreen : public QWidget {
 public:
     TfrmFullScreen();
 
-    void SetPicture(int32_t width, int32_t height, TWindowTarget* controlWindow);
+    void SetPicture(int32_t width, int32_t height);
     void LeaveFullScreen();
+    // The user's ways out (Esc, F7, right click, double click): the control leaves.
+    std::function<void()> OnLeave;
     TImagePic* imgPic() const { return FImage; }
 
     // Closed by the system (the window manager, Alt+F4), not by the control,
@@ -28,7 +29,6 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    TWindowTarget* FControlWindow = nullptr;
     TImagePic* FImage;
 };
 

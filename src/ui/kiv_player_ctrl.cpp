@@ -1,9 +1,7 @@
 #include "ui/kiv_player_ctrl.h"
 
 #include "control/picture_copy.h"
-#include "nails/nails_download.h"
-#include "net/address.h"
-#include "platform/kiv_messages.h"
+#include "nails/thumbnails.h"
 #include "ui/about_form.h"
 #include "ui/captions.h"
 #include "ui/kiv_player_ctrl_object.h"
@@ -12,9 +10,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QVBoxLayout>
-
-#include <filesystem>
 
 namespace kiv::ui {
 
@@ -32,8 +29,6 @@ public:
 QPointer<TfrmStatus> gStatus;
 QPointer<TfrmAbout> gAbout;
 
-const char kCacheFolderFailure[] = "Fail to create directory: ";
-
 } // namespace
 
 TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
@@ -50,8 +45,8 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
     p.setColor(QPalette::Window, p.color(QPalette::Button));
     setPalette(p);
 
-    FDetail = new TDetailFrame(this, this);
-    FNails = new TNailsFrame(this, *this);
+    FDetail = new TDetailFrame(this);
+    FNails = new TNailsFrame(this);
     FNails->setFixedHeight(63);
     FNails->hide();
     auto* layout = new QVBoxLayout(this);
@@ -65,6 +60,10 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
     FDetail->OnClick = [this] { Sink().OnClick(); };
     FDetail->imgPic()->OnClick = [this] { Sink().OnClick(); };
     FNails->OnSkip = [this](int32_t seconds) { Sink().OnSkip(seconds); };
+    FNails->OnRelayout = [this](int32_t count) { FCore->RelayoutThumbnails(count); };
+    // Later, from the event loop: the gesture's own handler may be freeing what it ran in.
+    FDetail->OnDblClick = [this] { Later([this] { FCore->ChooseFullScreen(); }); };
+    FDetail->OnResized = [this] { Later([this] { FCore->RefreshPicture(); }); };
 
     timActiveNails.setObjectName("timActiveNails");
     timActiveNails.setInterval(1000);
@@ -72,14 +71,14 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
             [this] { Guarded([this] { timActiveNailsTimer(); }); });
     timActiveNails.start();
     FRetryTimer.setSingleShot(true);
-    connect(&FRetryTimer, &QTimer::timeout, this,
-            [this] { Guarded([this] { FCore->RetryNow(); }); });
+    connect(&FRetryTimer, &QTimer::timeout, this, [this] { Guarded([this] { FRetryElapsed(); }); });
     BuildMenu();
 
     // The colours the form has once initialised.
     FDetail->SetColor(Qt::black);
     FNails->SetBackgroundColor(Qt::black);
 
+    if (!options.Thumbnails) options.Thumbnails = NewThumbnails();
     FCore = std::make_unique<TKivPlayerCore>(this, this, this, this, std::move(options));
     FAutomation = std::make_unique<TKivPlayerCtrlObject>(*this);
     FFace = new TKivPlayerFace(*this);
@@ -89,8 +88,6 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
 
 TKivPlayerCtrl::~TKivPlayerCtrl() {
     Sink().OnDestroy();
-    // Both post to this window: they end before it does.
-    FDownload.reset();
     delete FNails;
     FNails = nullptr;
     // The dialogs and the surfaces read the core: they go before it.
@@ -134,8 +131,12 @@ void TKivPlayerCtrl::Guarded(const std::function<void()>& f) {
     try {
         f();
     } catch (const std::exception& e) {
-        ShowError(e.what());
+        ShowError(e.what(), TFailureKind::Player);
     }
+}
+
+void TKivPlayerCtrl::Later(std::function<void()> f) {
+    QTimer::singleShot(0, this, [this, f = std::move(f)] { Guarded(f); });
 }
 
 IKivPlayer& TKivPlayerCtrl::Automation() {
@@ -143,7 +144,7 @@ IKivPlayer& TKivPlayerCtrl::Automation() {
 }
 
 TImagePic* TKivPlayerCtrl::Picture() const {
-    return FPictureInFull && FFull ? FFull->imgPic() : FDetail->imgPic();
+    return FFull ? FFull->imgPic() : FDetail->imgPic();
 }
 
 void TKivPlayerCtrl::ShowStatus() {
@@ -175,33 +176,30 @@ bool TKivPlayerCtrl::event(QEvent* e) {
 
 void TKivPlayerCtrl::ShowInFrame(int32_t width, int32_t height, TDisplayMode mode) {
     FDetail->SetPicture(width, height, mode);
-    FPictureInFull = false;
 }
 
 void TKivPlayerCtrl::ShowFullScreen(int32_t width, int32_t height) {
     if (!FFull) {
         FFull = new TfrmFullScreen;
         FFull->OnClosedBySystem = [this] {
-            FPictureInFull = false;
             FFull = nullptr;
             Guarded([this] { FCore->FullScreenClosed(); });
         };
+        FFull->OnLeave = [this] { Later([this] { FCore->LeaveFullScreen(); }); };
     }
-    FFull->SetPicture(width, height, this);
-    FPictureInFull = true;
+    FFull->SetPicture(width, height);
     FFull->showFullScreen();
     FFull->activateWindow();
     FFull->setFocus();
 }
 
 void TKivPlayerCtrl::CloseFullScreen() {
-    FPictureInFull = false;
     delete FFull.data();
 }
 
 void TKivPlayerCtrl::PictureChanged(const TRect& r, TDisplayMode mode,
                                     const IPictureSource& source) {
-    if ((mode == dmFull) != FPictureInFull) return;
+    if ((mode == dmFull) != static_cast<bool>(FFull)) return;
     TImagePic* pic = Picture();
     const TPixels dst = pic->Pixels();
     if (!dst.Bits) return;
@@ -225,41 +223,20 @@ void TKivPlayerCtrl::SourceReleased() {
     if (gStatus && gStatus->parentWidget() == this) delete gStatus.data();
 }
 
-void TKivPlayerCtrl::HideThumbnails() {
-    // Another recording opens: the thumbnails on their way are the last one's.
-    FDownload.reset();
-    FNails->StopLoading();
-    FNails->hide();
+void TKivPlayerCtrl::ThumbnailsCleared() {
+    FNails->Reset();
 }
 
-void TKivPlayerCtrl::LoadThumbnails(const std::string& url, const std::string& cacheFolder) {
-    if (IsNetworkAddress(url)) {
-        StartThumbnailDownload(url, cacheFolder);
-        return;
-    }
-    const std::string folder = NailsFolderOf(url);
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(folder + kNailsIndexName, ec)) FNails->LoadNails(folder);
+void TKivPlayerCtrl::ThumbnailAdded(const std::string& path, int32_t seconds) {
+    FNails->QueueNail(path, seconds);
 }
 
-void TKivPlayerCtrl::StartThumbnailDownload(const std::string& url,
-                                            const std::string& cacheFolder) {
-    FDownload.reset();
-    FDownloadFolder = cacheFolder;
-    FDownload = std::make_unique<TDownload>(*this, NailsFolderOf(url), cacheFolder, ++FDownloadTag);
-    FDownload->Start();
-}
-
-void TKivPlayerCtrl::ThumbnailsDownloaded(intptr_t tag) {
-    if (FDownload && tag == FDownloadTag) FNails->LoadNails(FDownloadFolder);
-}
-
-void TKivPlayerCtrl::AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) {
-    if (FNails->OwnsNailBlock(tag)) FNails->QueueNail(path, static_cast<int32_t>(seconds));
-}
-
-void TKivPlayerCtrl::LayoutThumbnails(int32_t step) {
+void TKivPlayerCtrl::ThumbnailLayoutStep(int32_t step) {
     FNails->LayoutNail(step);
+}
+
+void TKivPlayerCtrl::ThumbnailsDownloaded() {
+    if (Notices.ThumbnailsDownloaded) Notices.ThumbnailsDownloaded();
 }
 
 void TKivPlayerCtrl::timActiveNailsTimer() {
@@ -268,16 +245,14 @@ void TKivPlayerCtrl::timActiveNailsTimer() {
     if (FCore->GetCurrentPosition(&ms) == S_OK) FNails->SelectNailByTime(ms / 1000);
 }
 
-void TKivPlayerCtrl::ShowError(const std::string& text) {
+void TKivPlayerCtrl::ShowError(const std::string& text, TFailureKind kind) {
     // Failures that repeat while one is shown wait for nothing: one box at a time.
     if (FBox) {
         if (Notices.Error) Notices.Error(text);
         return;
     }
-    const QString t = QString::fromStdString(text);
-    const bool folder = t.startsWith(kCacheFolderFailure);
-    FBox = new QMessageBox(QMessageBox::Critical, folder ? "File" : "KivPlayer", t, QMessageBox::Ok,
-                           this);
+    FBox = new QMessageBox(QMessageBox::Critical, FailureCaption(kind),
+                           QString::fromStdString(text), QMessageBox::Ok, this);
     FBox->setObjectName("msgError");
     FBox->setAttribute(Qt::WA_DeleteOnClose);
     FBox->open();
@@ -290,6 +265,9 @@ void TKivPlayerCtrl::PositionAnswered(uint32_t ms) {
 void TKivPlayerCtrl::PlayedToEnd() {
     if (Notices.PlayedToEnd) Notices.PlayedToEnd();
 }
+void TKivPlayerCtrl::PositionChanged(uint32_t ms) {
+    if (Notices.PositionChanged) Notices.PositionChanged(ms);
+}
 
 void TKivPlayerCtrl::OnPlayStateChanged(TStatus state) {
     Sink().OnPlayStateChanged(state);
@@ -301,7 +279,8 @@ void TKivPlayerCtrl::OnDisplayModeChanged(TDisplayMode mode) {
     Sink().OnDisplayModeChanged(mode);
 }
 
-void TKivPlayerCtrl::Start(uint32_t delayMs) {
+void TKivPlayerCtrl::Start(uint32_t delayMs, std::function<void()> elapsed) {
+    FRetryElapsed = std::move(elapsed);
     FRetryTimer.start(static_cast<int>(delayMs));
 }
 void TKivPlayerCtrl::Cancel() {

@@ -19,10 +19,6 @@
 #include <functional>
 #include <memory>
 
-namespace kiv {
-class TDownload;
-}
-
 namespace kiv::ui {
 
 class TKivPlayerCtrlObject;
@@ -45,6 +41,10 @@ public:
     struct TNotices {
         std::function<void(uint32_t ms)> PositionAnswered;
         std::function<void()> PlayedToEnd;
+        // The position, while playing at most every 100 ms, and after seeks and stops.
+        std::function<void(uint32_t ms)> PositionChanged;
+        // A web recording's thumbnails arrived; its cells follow.
+        std::function<void()> ThumbnailsDownloaded;
         // A failure went to the user (or was dropped while a box is open).
         std::function<void(const std::string& text)> Error;
     } Notices;
@@ -58,8 +58,6 @@ public:
 
     TDetailFrame* frmDetail() const { return FDetail; }
     TNailsFrame* frmNails() const { return FNails; }
-    // The thumbnail download under way or last done, or null (for tests).
-    TDownload* ThumbnailDownload() const { return FDownload.get(); }
     QMenu* pmKiv() const { return FMenu; }
     // Null unless in full screen.
     TfrmFullScreen* frmFullScreen() const { return FFull; }
@@ -79,14 +77,14 @@ public:
     void CloseFullScreen() override;
     void PictureChanged(const TRect& r, TDisplayMode mode, const IPictureSource& source) override;
     void SourceReleased() override;
-    void HideThumbnails() override;
-    void LoadThumbnails(const std::string& url, const std::string& cacheFolder) override;
-    void AddThumbnail(const std::string& path, uint32_t seconds, intptr_t tag) override;
-    void LayoutThumbnails(int32_t step) override;
-    void ThumbnailsDownloaded(intptr_t tag) override;
-    void ShowError(const std::string& text) override;
+    void ThumbnailsCleared() override;
+    void ThumbnailAdded(const std::string& path, int32_t seconds) override;
+    void ThumbnailLayoutStep(int32_t step) override;
+    void ThumbnailsDownloaded() override;
+    void ShowError(const std::string& text, TFailureKind kind) override;
     void PositionAnswered(uint32_t ms) override;
     void PlayedToEnd() override;
+    void PositionChanged(uint32_t ms) override;
 
     // IKivPlayerEvents, from the core, passed on to the host's sink.
     void OnPlayStateChanged(TStatus state) override;
@@ -94,7 +92,7 @@ public:
     void OnDisplayModeChanged(TDisplayMode mode) override;
 
     // IRetryTimer
-    void Start(uint32_t delayMs) override;
+    void Start(uint32_t delayMs, std::function<void()> elapsed) override;
     void Cancel() override;
 
 protected:
@@ -110,26 +108,22 @@ protected:
 private:
     void BuildMenu();
     void Guarded(const std::function<void()>& f);
+    // Runs f from the event loop, after the handler under way has returned.
+    void Later(std::function<void()> f);
     IKivPlayerEvents& Sink() { return FSinks; }
-    void StartThumbnailDownload(const std::string& url, const std::string& cacheFolder);
     void timActiveNailsTimer();
 
     TCtrlEvents FSinks;
     TDetailFrame* FDetail;
     TNailsFrame* FNails;
-    // The thumbnail download of the opened web recording (control thread); its
-    // tag tells its notice from an earlier one's.
-    std::unique_ptr<TDownload> FDownload;
-    intptr_t FDownloadTag = 0;
-    std::string FDownloadFolder;
     QTimer timActiveNails;
     QTimer FRetryTimer;
+    std::function<void()> FRetryElapsed;
     QMenu* FMenu;
     QAction *miDisplayMode, *miFull, *miOriginal, *miAdaptive, *miStatus, *miAbout;
     QPointer<TfrmFullScreen> FFull;
     QPointer<TfrmStatus> FStatus;
     QPointer<QMessageBox> FBox;
-    bool FPictureInFull = false;
     std::unique_ptr<TKivPlayerCore> FCore;
     std::unique_ptr<TKivPlayerCtrlObject> FAutomation;
     TKivPlayerFace* FFace = nullptr;

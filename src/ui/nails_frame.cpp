@@ -1,7 +1,5 @@
 #include "ui/nails_frame.h"
 
-#include "control/nail_block.h"
-
 #include <QBoxLayout>
 #include <QElapsedTimer>
 #include <QFile>
@@ -55,8 +53,7 @@ private:
 
 } // namespace
 
-TNailsFrame::TNailsFrame(QWidget* parent, TWindowTarget& window)
-    : QScrollArea(parent), FWindow(window), FCanvas(new QWidget) {
+TNailsFrame::TNailsFrame(QWidget* parent) : QScrollArea(parent), FCanvas(new QWidget) {
     setObjectName("frmNails");
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -71,21 +68,8 @@ TNailsFrame::TNailsFrame(QWidget* parent, TWindowTarget& window)
 }
 
 TNailsFrame::~TNailsFrame() {
-    StopLoading();
     ClearNails();
-    EndLayoutThread();
     delete FSplitter.data();
-}
-
-void TNailsFrame::EndLayoutThread() {
-    if (!FLayout) return;
-    // A step may be waiting for an acknowledgement this thread will never give.
-    FLayout->Quit();
-    LayoutNailEvent().Signal();
-    FLayout.reset();
-    // Not taken when the thread was idle: the next layout thread must not find
-    // it set and post a second step before the first is done.
-    LayoutNailEvent().Wait(0);
 }
 
 void TNailsFrame::SetBackgroundColor(const QColor& color) {
@@ -106,10 +90,11 @@ TNail* TNailsFrame::Nail(int32_t index) const {
     return index >= 0 && index < FNailCount ? FNails[size_t(index)].get() : nullptr;
 }
 
-void TNailsFrame::StopLoading() {
-    FCreator.reset();
+void TNailsFrame::Reset() {
     FQueued.clear();
     FQueueTimer.stop();
+    ClearNails();
+    hide();
 }
 
 void TNailsFrame::QueueNail(const std::string& path, int32_t seconds) {
@@ -128,13 +113,6 @@ void TNailsFrame::AddQueuedNails() {
         AddNail(path, seconds);
     }
     if (!FQueued.empty()) FQueueTimer.start();
-}
-
-void TNailsFrame::LoadNails(const std::string& folder) {
-    StopLoading();
-    ClearNails();
-    FCreator = std::make_unique<TNailsCreator>(FWindow, folder, ++FCreatorTag);
-    FCreator->Start();
 }
 
 void TNailsFrame::ShowSplitter() {
@@ -243,8 +221,7 @@ void TNailsFrame::resizeEvent(QResizeEvent* e) {
     const int32_t columns = ComputeColumns();
     if (columns == FColumns) return;
     FColumns = columns;
-    if (!FLayout) FLayout = std::make_unique<TNailsLayout>(FWindow);
-    FLayout->RequestLayout(FNailCount);
+    if (OnRelayout) OnRelayout(FNailCount);
 }
 
 } // namespace kiv::ui

@@ -1,15 +1,12 @@
 // TNailsFrame (frmNails): the thumbnail strip under the picture. Up to 120
 // cells in a grid that re-flows with the width, the cell of the moment played
-// highlighted, clicks reported to the host. Its two threads (creator, layout)
-// only post to the control's window; every cell is made and moved here, on
+// highlighted, clicks reported to the host. The thumbnails and the re-flow
+// steps come from the core's notices; every cell is made and moved here, on
 // the control's thread.
 #pragma once
 
 #include "nails/nail_grid.h"
-#include "nails/nails_creator.h"
 #include "nails/nails_index.h"
-#include "nails/nails_layout.h"
-#include "platform/window_target.h"
 #include "ui/nail.h"
 
 #include <QPointer>
@@ -26,13 +23,12 @@ namespace kiv::ui {
 
 class TNailsFrame : public QScrollArea {
 public:
-    // window: the control, where the creator and the layout thread post.
-    TNailsFrame(QWidget* parent, TWindowTarget& window);
+    explicit TNailsFrame(QWidget* parent);
     ~TNailsFrame() override;
 
-    // Replaces the content with the thumbnails of folder (ending with its separator).
-    void LoadNails(const std::string& folder);
-    // One thumbnail from the creator; shows the strip with the first.
+    // Empties and hides the strip; thumbnails still queued are dropped.
+    void Reset();
+    // One thumbnail; shows the strip with the first.
     void AddNail(const std::string& path, int32_t seconds);
     // AddNail soon: the creator's thumbnails arrive faster than cells are made,
     // so they are made a few milliseconds' worth per pass of the event loop.
@@ -42,10 +38,6 @@ public:
     // Highlights the last cell not after seconds, its row scrolled to the top.
     void SelectNailByTime(int32_t seconds);
     void ClearNails();
-    // Frees the creator; blocks it left queued at the window are refused.
-    void StopLoading();
-    // Whether a WM_NAILCREATED with this lParam comes from the running creator.
-    bool OwnsNailBlock(intptr_t tag) const { return FCreator && tag == FCreatorTag; }
 
     // The strip's colour (NailBackgroundColor).
     void SetBackgroundColor(const QColor& color);
@@ -62,6 +54,9 @@ public:
     // The highlighted cell changed; a cell was added (for hosts that follow the strip).
     std::function<void(TNail*)> CurrentChanged;
     std::function<void()> NailAdded;
+    // The width changed the columns: the count cells re-flow, one LayoutNail
+    // step at a time, as the core tells.
+    std::function<void(int32_t count)> OnRelayout;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -73,19 +68,14 @@ private:
     void MakeCurrent(TNail* nail);
     void NailClick(TNail& nail);
     void ShowSplitter();
-    void EndLayoutThread();
     void AddQueuedNails();
 
     // Every field belongs to the control's thread.
-    TWindowTarget& FWindow;
     QWidget* FCanvas;
     int32_t FNailCount = 0;
     std::array<std::unique_ptr<TNail>, kMaxNailsShown> FNails;
     TNail* FCurrentNail = nullptr;
     int32_t FColumns = 1;
-    std::unique_ptr<TNailsCreator> FCreator;
-    intptr_t FCreatorTag = 0;
-    std::unique_ptr<TNailsLayout> FLayout;
     QPointer<QWidget> FSplitter;
     std::deque<std::pair<std::string, int32_t>> FQueued;
     QTimer FQueueTimer;

@@ -54,10 +54,11 @@ protected:
     AutomationTest() {
         ColumnScript(2).Write(Path);
         TKivPlayerCore::TOptions options;
-        options.Clock = std::make_shared<TVirtualClock>();
+        options.Clock = MakeVirtualClock();
         options.CacheFolder = Dir.Path + "/";
         Events.Connect(&Sink);
-        Core = std::make_unique<TKivPlayerCore>(&Window, &Events, nullptr, nullptr, options);
+        Core = std::make_unique<TKivPlayerCore>(&Window, &Events, nullptr, nullptr,
+                                                std::move(options));
         Object = std::make_unique<TObject>(*Core);
     }
 

@@ -20,17 +20,25 @@ class THost : public IKivPlayerEvents, public IControlView, public IRetryTimer {
 public:
     void OnPlayStateChanged(TStatus s) override { States.push_back(s); }
     void OnPositionChanged(int32_t ms) override { Positions.push_back(ms); }
-    void ShowError(const std::string& text) override { Errors.push_back(text); }
+    void ShowError(const std::string& text, TFailureKind) override { Errors.push_back(text); }
     void OpenFailed(int code, const std::string& text) override {
         Failures.push_back(std::to_string(code) + " " + text);
     }
-    void Start(uint32_t delayMs) override { Delays.push_back(delayMs); }
+    void Start(uint32_t delayMs, std::function<void()> elapsed) override {
+        Delays.push_back(delayMs);
+        Elapsed = std::move(elapsed);
+    }
+    // The timer fires: what the core left to run, if it started one.
+    void Fire() {
+        if (Elapsed) Elapsed();
+    }
     void Cancel() override { ++Cancels; }
 
     std::vector<TStatus> States;
     std::vector<int32_t> Positions;
     std::vector<std::string> Errors, Failures;
     std::vector<uint32_t> Delays;
+    std::function<void()> Elapsed;
     int Cancels = 0;
 };
 
@@ -58,10 +66,10 @@ protected:
         Window->KeepNotices = true;
         Host = std::make_unique<THost>();
         TKivPlayerCore::TOptions options;
-        options.Clock = std::make_shared<TVirtualClock>();
+        options.Clock = MakeVirtualClock();
         options.CacheFolder = Dir.Path + "/";
         Core = std::make_unique<TKivPlayerCore>(Window.get(), Host.get(), Host.get(), Host.get(),
-                                                options);
+                                                std::move(options));
     }
 
     // Hands the threads' notices to the core until done holds.
@@ -324,7 +332,7 @@ TEST_F(ControlCoreTest, RefusedServerIsRetriedWithGrowingDelaysUntilClose) {
         ASSERT_EQ(Host->Delays.size(), attempt + 1) << "the next attempt waits for the timer";
         EXPECT_EQ(Host->Delays.back(), delays[attempt]);
         EXPECT_EQ(Core->PlayState(), vpClosed);
-        Core->RetryNow();
+        Host->Fire();
         EXPECT_EQ(Core->PlayState(), vpOpening);
     }
     ASSERT_TRUE(PumpUntilState(vpClosed));
@@ -336,7 +344,7 @@ TEST_F(ControlCoreTest, RefusedServerIsRetriedWithGrowingDelaysUntilClose) {
 
     ASSERT_EQ(Core->Close(), S_OK);
     EXPECT_EQ(Host->Cancels, 1);
-    Core->RetryNow(); // a timer that fired anyway
+    Host->Fire(); // a timer that fired anyway
     EXPECT_EQ(Core->PlayState(), vpClosed);
     EXPECT_EQ(Host->States.size(), delays.size() + 1);
 }
@@ -349,7 +357,7 @@ TEST_F(ControlCoreTest, OpenByTheHostCancelsThePendingRetry) {
     ASSERT_EQ(Core->Open(First), S_OK);
     EXPECT_EQ(Host->Cancels, 1);
     ASSERT_TRUE(PumpUntilState(vpOpened));
-    Core->RetryNow();
+    Host->Fire();
     EXPECT_EQ(Core->PlayState(), vpOpened);
     EXPECT_EQ(Names(Host->States), "Opening Opening Opened");
 }
@@ -362,9 +370,9 @@ TEST_F(ControlCoreTest, ConnectionCodesAreRetriedAndASuccessfulOpenResetsTheDela
     Core->HandleMessage(ResultOf(srCannotConnect));
     EXPECT_EQ(Core->PlayState(), vpClosed);
     EXPECT_EQ(TKivPlayerCoreProbe::Fill(*Core), nullptr);
-    Core->RetryNow();
+    Host->Fire();
     Core->HandleMessage(ResultOf(srDisconnected));
-    Core->RetryNow();
+    Host->Fire();
     ASSERT_TRUE(PumpUntilState(vpOpened));
     EXPECT_EQ(Host->Delays, (std::vector<uint32_t>{1000, 2000}));
     EXPECT_EQ(Host->Failures,
@@ -378,7 +386,7 @@ TEST_F(ControlCoreTest, ConnectionCodesAreRetriedAndASuccessfulOpenResetsTheDela
     EXPECT_EQ(Host->Delays.back(), 1000u) << "the delay starts again after a success";
 
     // Code 5 is retried only for network addresses.
-    Core->RetryNow();
+    Host->Fire();
     Core->HandleMessage(ResultOf(srDamaged));
     EXPECT_EQ(Host->Delays.size(), 3u);
     EXPECT_EQ(Host->Errors, std::vector<std::string>{"File damaged:" + First});
@@ -461,7 +469,7 @@ TEST_F(ControlCoreTest, BrokenStreamReopensTheSameAddress) {
     // Closed, and opened again after the retry delay.
     EXPECT_EQ(Core->PlayState(), vpClosed);
     EXPECT_EQ(Host->Delays, std::vector<uint32_t>{1000});
-    Core->RetryNow();
+    Host->Fire();
     EXPECT_EQ(Core->PlayState(), vpOpening);
     ASSERT_TRUE(PumpUntilState(vpOpened));
     EXPECT_EQ(Names(Host->States), "Opening Opened");

@@ -1,7 +1,6 @@
 // What a view and a host see of the core: display modes, the window-message table,
 // thumbnail blocks, notices and the statistics figures.
 #include "control/kiv_player_core.h"
-#include "control/nail_block.h"
 #include "platform/kiv_messages.h"
 #include "support/core_probe.h"
 #include "support/kiv_script.h"
@@ -9,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <sstream>
 
 using namespace kiv;
@@ -32,14 +33,10 @@ public:
             std::to_string(m) + " of " + std::to_string(width));
     }
     void SampleNotice() override { Say("notice"); }
-    void AddThumbnail(const std::string& path, uint32_t s, intptr_t tag) override {
-        Say("nail " + std::to_string(path.size()) + " " + path.substr(0, 8) + " " +
-            std::to_string(s) + " of " + std::to_string(tag));
-        if (ThrowOnNail) throw std::runtime_error("no room");
+    void ShowError(const std::string& text, TFailureKind k) override {
+        Say("error " + text + (k == TFailureKind::Player ? "" : " (folder)"));
     }
-    void LayoutThumbnails(int32_t step) override { Say("layout " + std::to_string(step)); }
-    void ThumbnailsDownloaded(intptr_t tag) override { Say("downloaded " + std::to_string(tag)); }
-    void ShowError(const std::string& text) override { Say("error " + text); }
+    void PositionChanged(uint32_t ms) override { Told.push_back(ms); }
     void PositionAnswered(uint32_t ms) override { Say("answered " + std::to_string(ms)); }
     void PlayedToEnd() override { Say("end"); }
     void ClockHeld(uint32_t t) override { Say("held " + std::to_string(t)); }
@@ -51,14 +48,30 @@ public:
         FLog.str("");
         return s;
     }
-    bool ThrowOnNail = false;
+    std::vector<uint32_t> Told; // the position notices
+    void Say(const std::string& s) { FLog << (FLog.tellp() > 0 ? "; " : "") << s; }
 
 private:
     static std::string Size(int32_t w, int32_t h) {
         return std::to_string(w) + "x" + std::to_string(h);
     }
-    void Say(const std::string& s) { FLog << (FLog.tellp() > 0 ? "; " : "") << s; }
     std::ostringstream FLog;
+};
+
+// Where the core's thumbnail calls go.
+class TThumbsLog : public IThumbnails {
+public:
+    void Attach(TWindowTarget&, IControlView&) override { Calls.push_back("attach"); }
+    void Load(const std::string& url, const std::string&) override {
+        Calls.push_back("load " + url.substr(url.rfind('/') + 1));
+    }
+    void Stop() override { Calls.push_back("stop"); }
+    void Relayout(int32_t count) override { Calls.push_back("relayout " + std::to_string(count)); }
+    bool HandleMessage(const TMessage& m) override {
+        Calls.push_back("message " + std::to_string(m.Msg - WM_USER));
+        return true;
+    }
+    std::vector<std::string> Calls;
 };
 
 class CoreFaceTest : public ::testing::Test {
@@ -67,17 +80,15 @@ protected:
         ColumnScript(2).Write(Path);
         Window.KeepNotices = true;
         TKivPlayerCore::TOptions options;
-        options.Clock = std::make_shared<TVirtualClock>();
+        options.Clock = MakeVirtualClock();
         options.CacheFolder = Dir.Path + "/";
-        Core = std::make_unique<TKivPlayerCore>(&Window, &Rec, &Rec, nullptr, options);
+        auto thumbs = std::make_unique<TThumbsLog>();
+        Thumbs = thumbs.get();
+        options.Thumbnails = std::move(thumbs);
+        Core = std::make_unique<TKivPlayerCore>(&Window, &Rec, &Rec, nullptr, std::move(options));
         Core->SetAutoStart(false);
     }
-    ~CoreFaceTest() override {
-        Core.reset();
-        TMessage m;
-        while (Window.Queue.TryGet(m)) // blocks posted to a core that is gone
-            if (m.Msg == WM_NAILCREATED) AdoptNailBlock(m.WParam);
-    }
+    ~CoreFaceTest() override { Core.reset(); }
 
     // Hands the threads' notices to the core until the recorder has written `until`.
     std::string PumpUntil(const std::string& until) {
@@ -141,6 +152,7 @@ protected:
     TWindowLog Window;
     TRecorder Rec;
     std::unique_ptr<TKivPlayerCore> Core;
+    TThumbsLog* Thumbs = nullptr; // the core's
 };
 
 } // namespace
@@ -229,8 +241,9 @@ TEST_F(CoreFaceTest, EveryWindowMessageReachesItsHandler) {
         {{WM_EXITFULLSCREEN, 0, 0}, "frame 22x8 mode 0; close full; event 0"},
         {{WM_SAMPLENOTICE, 0, 0}, "notice"},
         {{WM_POSITIONCHANGED, 700, 0}, "position 700"},
-        {{WM_NAILLAYOUT, 5, 0}, "layout 5"},
-        {{WM_NAILSDOWNLOADED, 0, 3}, "downloaded 3"},
+        {{WM_NAILCREATED, 9, 2}, ""},
+        {{WM_NAILLAYOUT, 5, 0}, ""},
+        {{WM_NAILSDOWNLOADED, 0, 3}, ""},
         {{WM_PLAYEDTOEND, 0, 0}, "end"},
         {{WM_CLOCKHELD, 900, 0}, "held 900"},
         {{WM_POSITIONANSWERED, 300, 0}, "answered 300"},
@@ -243,28 +256,16 @@ TEST_F(CoreFaceTest, EveryWindowMessageReachesItsHandler) {
         Core->HandleMessage(c.M);
         EXPECT_EQ(Rec.Take(), c.Told);
     }
-    EXPECT_TRUE(LayoutNailEvent().Wait(0)) << "the layout thread is released";
+    // Thumbnails: stopped as the open began, loaded once it succeeded, their messages theirs.
+    EXPECT_EQ(Thumbs->Calls,
+              (std::vector<std::string>{"attach", "stop", "load r.kiv", "message 100",
+                                        "message 401", "message 101"}));
     Core->HandleMessage({WM_REFRESHPICTURE, 0, 0});
     TMessage m;
     ASSERT_TRUE(Window.Take(m));
     EXPECT_EQ(m.Msg, WM_PICTURECHANGED) << "the play thread repaints";
     Core->HandleMessage(m);
     EXPECT_EQ(Rec.Take(), "") << "nothing composed yet";
-}
-
-TEST_F(CoreFaceTest, ThumbnailBlocksAreReadWithinBoundsAndAlwaysFreed) {
-    // Leaks show under the sanitizer build.
-    const std::string longest(kNailPathCapacity, 'p');
-    EXPECT_EQ(MakeNailBlock(longest + "q", 1), nullptr);
-    Core->HandleMessage({WM_NAILCREATED, ReleaseNailBlock(MakeNailBlock("/c/nails/a.jpg", 12)), 4});
-    EXPECT_EQ(Rec.Take(), "nail 14 /c/nails 12 of 4");
-    TNailBlock bad = MakeNailBlock(longest, 7);
-    StoreLE32(bad.get() + kNailPathCapacity, 0xFFFFFFFF);
-    Rec.ThrowOnNail = true;
-    Core->HandleMessage({WM_NAILCREATED, ReleaseNailBlock(std::move(bad)), 0});
-    EXPECT_EQ(Rec.Take(), "nail 2048 pppppppp 7 of 0; error no room");
-    Core->HandleMessage({WM_NAILCREATED, 0, 0});
-    EXPECT_EQ(Rec.Take(), "");
 }
 
 TEST_F(CoreFaceTest, StatisticsAreSafeInEveryState) {
@@ -292,4 +293,47 @@ TEST_F(CoreFaceTest, StatisticsAreSafeInEveryState) {
     ASSERT_EQ(Core->Close(), S_OK);
     EXPECT_FALSE(reading());
     EXPECT_EQ(Core->Statistics().Samples, 0);
+}
+
+TEST_F(CoreFaceTest, ThePositionIsToldWhilePlayingAtMostEvery100Ms) {
+    // A pointer move every 40 ms for 12 s; the clock holds after 10 s.
+    TScript s(16, 8);
+    s.Key(0, 0x102030);
+    for (uint32_t t = 40; t <= 12000; t += 40)
+        s.Pointer(t, static_cast<uint16_t>(t / 40 % 16), 2);
+    s.Write(Path);
+    Core.reset();
+    TKivPlayerCore::TOptions options;
+    options.Clock = MakeVirtualClock(10000);
+    options.CacheFolder = Dir.Path + "/";
+    Core = std::make_unique<TKivPlayerCore>(&Window, &Rec, &Rec, nullptr, std::move(options));
+    Core->SetAutoStart(false);
+    Open();
+    ASSERT_EQ(Core->Play(), S_OK);
+    PumpUntil("held");
+    EXPECT_GE(Rec.Told.size(), 90u);
+    EXPECT_LE(Rec.Told.size(), 110u);
+    EXPECT_TRUE(std::is_sorted(Rec.Told.begin(), Rec.Told.end()));
+    EXPECT_LE(Rec.Told.back(), 10000u);
+
+    int32_t at = 0;
+    Core->GetCurrentPosition(&at);
+    struct TCase {
+        const char* Name;
+        std::function<void()> Do;
+        const char* Until; // the notice that ends it, or nothing to wait for
+        uint32_t Told;
+    } cases[] = {
+        {"a pause", [&] { Core->Pause(); }, "", static_cast<uint32_t>(at)},
+        {"a seek", [&] { Core->SetCurrentPosition(5000); }, "answered", 5000},
+        {"a stop", [&] { Core->Stop(); }, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Rec.Told.clear();
+        c.Do();
+        if (*c.Until) PumpUntil(c.Until);
+        ASSERT_FALSE(Rec.Told.empty());
+        EXPECT_EQ(Rec.Told.back(), c.Told);
+    }
 }

@@ -3,6 +3,8 @@
 #include "live_server.h"
 #include "net/address.h"
 #include "platform/debug_log.h"
+#include "platform/kiv_messages.h"
+#include "playback/play_clock.h"
 #include "sources/kiv_stream.h"
 #include "support/bmp_images.h"
 #include "support/samples.h"

@@ -1,4 +1,4 @@
-#include "control/nail_block.h"
+#include "nails/nail_block.h"
 #include "nails/nails_creator.h"
 #include "nails/nails_layout.h"
 #include "platform/kiv_messages.h"
@@ -22,12 +22,13 @@ namespace {
 using TThumb = std::pair<std::string, uint32_t>; // picture path, seconds
 
 // What the control's handler would hand the strip, in order.
-std::vector<TThumb> TakeThumbs(TQueueWindow& window) {
+std::vector<TThumb> TakeThumbs(TQueueWindow& window, TNailsCreator& creator) {
     std::vector<TThumb> out;
     TMessage m;
     while (window.Queue.TryGet(m)) {
         EXPECT_EQ(m.Msg, WM_NAILCREATED);
-        const TNailBlock block = AdoptNailBlock(m.WParam);
+        const TNailBlock block = creator.Take(m.WParam);
+        EXPECT_EQ(creator.Take(m.WParam), nullptr) << "taken once";
         TThumb t;
         ReadNailBlock(block.get(), t.first, t.second);
         out.push_back(t);
@@ -80,15 +81,13 @@ TEST(NailsCreator, PostsTheStripsThumbnails) {
         const std::string folder = dir.Path() + "/";
         TLogCapture log;
         TQueueWindow window;
-        {
-            TNailsCreator creator(window, folder);
-            creator.Start();
-            creator.WaitFor();
-        }
+        TNailsCreator creator(window, folder);
+        creator.Start();
+        creator.WaitFor();
         std::vector<TThumb> expected = c.Thumbs;
         for (auto& t : expected)
             t.first = folder + t.first;
-        EXPECT_EQ(TakeThumbs(window), expected);
+        EXPECT_EQ(TakeThumbs(window, creator), expected);
         EXPECT_EQ(log.Count("TNailsCreator.Execute raise:") > 0, c.Logged);
     }
 
@@ -96,13 +95,11 @@ TEST(NailsCreator, PostsTheStripsThumbnails) {
     TTempDir dir;
     dir.Write("nails.xml", lines(121));
     TQueueWindow window;
-    {
-        TNailsCreator creator(window, dir.Path() + "/");
-        creator.Start();
-        creator.WaitFor();
-        EXPECT_EQ(creator.Posted(), 120u);
-    }
-    const auto thumbs = TakeThumbs(window);
+    TNailsCreator creator(window, dir.Path() + "/");
+    creator.Start();
+    creator.WaitFor();
+    EXPECT_EQ(creator.Posted(), 120u);
+    const auto thumbs = TakeThumbs(window, creator);
     ASSERT_EQ(thumbs.size(), 120u);
     EXPECT_EQ(thumbs.front(), TThumb(dir.Path() + "/nails/p0.jpg", 0));
     EXPECT_EQ(thumbs.back(), TThumb(dir.Path() + "/nails/p120.jpg", 120));

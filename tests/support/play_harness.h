@@ -28,6 +28,7 @@ public:
     bool KeepNotices = false;
 
     bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        if (!KeepNotices && msg == WM_PLAYPOSITION) return true; // the position while playing
         if (!KeepNotices &&
             (msg == WM_POSITIONANSWERED || msg == WM_PLAYEDTOEND || msg == WM_CLOCKHELD))
             return Notices.Post(msg, wParam, lParam);

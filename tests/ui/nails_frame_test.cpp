@@ -28,7 +28,7 @@ protected:
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
         layout->addWidget(new QWidget, 1);
-        Frame = new TNailsFrame(&Parent, Window);
+        Frame = new TNailsFrame(&Parent);
         Frame->setFixedHeight(63);
         layout->addWidget(Frame);
         Frame->OnSkip = [this](int32_t s) { Skips.push_back(s); };
@@ -77,7 +77,6 @@ protected:
 
     test::TTempDir Dir;
     QWidget Parent;
-    TQueueWindow Window;
     TNailsFrame* Frame;
     std::string Picture;
     std::vector<int32_t> Skips;

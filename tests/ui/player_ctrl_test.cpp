@@ -207,8 +207,8 @@ TEST_F(PlayerCtrlTest, StatisticsAfterAFailedOpenAndClosedWithTheSource) {
     ASSERT_EQ(c->Core().Open(Dir.File("missing.kiv")), S_OK);
     ASSERT_TRUE(Waiter.Until([&] { return c->findChild<QMessageBox*>("msgError") != nullptr; }));
     // Repeated failures do not pile up boxes.
-    c->ShowError("again");
-    c->ShowError("and again");
+    c->ShowError("again", TFailureKind::Player);
+    c->ShowError("and again", TFailureKind::Player);
     EXPECT_EQ(c->findChildren<QMessageBox*>().size(), 1);
     c->ShowStatus();
     ASSERT_NE(c->frmStatus(), nullptr);

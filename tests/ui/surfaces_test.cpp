@@ -1,4 +1,3 @@
-#include "platform/kiv_messages.h"
 #include "ui/detail_frame.h"
 #include "ui/full_screen_form.h"
 #include "ui/ui_app.h"
@@ -10,19 +9,24 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace kiv::ui {
 namespace {
 
 using test::App;
 
-// Requests the surfaces posted, by message number.
-std::vector<uint32_t> Drain(TQueueWindow& w) {
-    std::vector<uint32_t> got;
-    TMessage m;
-    while (w.Queue.TryGet(m))
-        got.push_back(m.Msg);
-    return got;
-}
+// Requests the surfaces made, by name.
+struct TRequests {
+    std::vector<std::string> Made;
+    std::function<void()> Of(const char* name) {
+        return [this, name] { Made.push_back(name); };
+    }
+    std::vector<std::string> Drain() { return std::exchange(Made, {}); }
+};
 
 TEST(DetailFrame, LaysThePictureOutForEachMode) {
     App();
@@ -44,8 +48,7 @@ TEST(DetailFrame, LaysThePictureOutForEachMode) {
         {500, 500, 200, 100, dmOriginal, {150, 200, 200, 100}, 100, false, false},
     };
     for (const TCase& c : cases) {
-        TQueueWindow window;
-        TDetailFrame frame(nullptr, &window);
+        TDetailFrame frame(nullptr);
         frame.resize(c.FrameW, c.FrameH);
         frame.show();
         frame.SetPicture(c.PicW, c.PicH, c.Mode);
@@ -67,17 +70,19 @@ TEST(DetailFrame, LaysThePictureOutForEachMode) {
 
 TEST(DetailFrame, ResizingLaysOutAndAsksForTheWholePicture) {
     App();
-    TQueueWindow window;
-    TDetailFrame frame(nullptr, &window);
+    TRequests r;
+    TDetailFrame frame(nullptr);
+    frame.OnResized = r.Of("refresh");
+    frame.OnDblClick = r.Of("full screen");
     frame.resize(500, 500);
     frame.show();
     frame.SetPicture(1024, 768, dmAdaptive);
-    Drain(window);
+    r.Drain();
     frame.resize(1024, 768);
     EXPECT_EQ(frame.Zoom(), 100);
-    EXPECT_EQ(Drain(window), std::vector<uint32_t>{WM_REFRESHPICTURE});
+    EXPECT_EQ(r.Drain(), std::vector<std::string>{"refresh"});
     QTest::mouseDClick(frame.imgPic(), Qt::LeftButton);
-    EXPECT_EQ(Drain(window), std::vector<uint32_t>{WM_ENTERFULLSCREEN});
+    EXPECT_EQ(r.Drain(), std::vector<std::string>{"full screen"});
 }
 
 TEST(FullScreen, EachLeaveGestureAsksOnceAndOtherKeysNothing) {
@@ -103,16 +108,14 @@ TEST(FullScreen, EachLeaveGestureAsksOnceAndOtherKeysNothing) {
          1},
     };
     for (const TCase& c : cases) {
-        TQueueWindow window;
+        TRequests r;
         TfrmFullScreen form;
         form.setAttribute(Qt::WA_DeleteOnClose, false);
-        form.SetPicture(200, 100, &window);
+        form.OnLeave = r.Of("leave");
+        form.SetPicture(200, 100);
         form.show();
         c.Do(form);
-        const auto got = Drain(window);
-        EXPECT_EQ(got.size(), c.Requests) << c.Name;
-        for (uint32_t m : got)
-            EXPECT_EQ(m, WM_EXITFULLSCREEN) << c.Name;
+        EXPECT_EQ(r.Drain().size(), c.Requests) << c.Name;
     }
 }
 
@@ -121,9 +124,8 @@ TEST(FullScreen, CentresByTruncationAndCropsALargerPicture) {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const QSize pictures[] = {{201, 101}, screen + QSize(301, 201)};
     for (const QSize& p : pictures) {
-        TQueueWindow window;
         TfrmFullScreen form;
-        form.SetPicture(p.width(), p.height(), &window);
+        form.SetPicture(p.width(), p.height());
         EXPECT_EQ(form.imgPic()->geometry(),
                   QRect((screen.width() - p.width()) / 2, (screen.height() - p.height()) / 2,
                         p.width(), p.height()));

@@ -1,4 +1,4 @@
-#include "control/nail_block.h"
+#include "nails/nail_block.h"
 
 #include "platform/byte_order.h"
 

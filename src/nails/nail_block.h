@@ -1,6 +1,7 @@
 // The block a thumbnail creator hands to the control with WM_NAILCREATED: the
-// path's bytes, their count at 2048 and the time in seconds at 2052. The sender
-// allocates it; the control frees it whatever happens.
+// path's bytes, their count at 2048 and the time in seconds at 2052. The creator
+// keeps every block it posted until the receiver takes it (or the creator goes),
+// so a message the window drops loses nothing.
 #pragma once
 
 #include "platform/event.h"
@@ -21,15 +22,7 @@ TNailBlock MakeNailBlock(const std::string& path, uint32_t seconds);
 // The path (a length field above 2048 reads no further than the block) and the time.
 void ReadNailBlock(const uint8_t* block, std::string& path, uint32_t& seconds);
 
-// The block travels as the message's wParam.
-inline intptr_t ReleaseNailBlock(TNailBlock block) {
-    return reinterpret_cast<intptr_t>(block.release());
-}
-inline TNailBlock AdoptNailBlock(intptr_t wParam) {
-    return TNailBlock(reinterpret_cast<uint8_t*>(wParam));
-}
-
-// Set by the control after each layout step; the layout thread waits on it.
+// Set after each layout step has been handled; the layout thread waits on it.
 // One per process, auto-reset.
 TEvent& LayoutNailEvent();
 
