@@ -2,6 +2,7 @@
 
 #include "seek_preview.h"
 
+#include "control/time_text.h"
 #include "ui/captions.h"
 
 #include <QComboBox>
@@ -12,8 +13,6 @@
 #include <QStyle>
 
 namespace kivplayer {
-
-using kiv::ui::TimeText;
 
 TTransportBar::TTransportBar(QWidget* parent) : QWidget(parent) {
     setObjectName("transportBar");
@@ -76,7 +75,8 @@ void TTransportBar::Show(kiv::TStatus state, uint32_t position, uint32_t first, 
         FSlider->setPageStep(std::max<int>(1000, static_cast<int>((last - first) / 10)));
         FSlider->setValue(static_cast<int>(position));
     }
-    FTime->setText(TimeText(position) + " / " + TimeText(duration));
+    FTime->setText(
+        QString::fromStdString(kiv::TimeText(position) + " / " + kiv::TimeText(duration)));
 }
 
 void TTransportBar::SetPreviewAddress(const std::string& address) {
