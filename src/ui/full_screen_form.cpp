@@ -1,5 +1,6 @@
 #include "ui/full_screen_form.h"
 
+#include "control/frame_layout.h"
 #include "platform/kiv_messages.h"
 
 #include <QCloseEvent>
@@ -30,7 +31,7 @@ void TfrmFullScreen::SetPicture(int32_t width, int32_t height, TWindowTarget* co
     FControlWindow = controlWindow;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     setGeometry(screen);
-    FImage->setGeometry((screen.width() - width) / 2, (screen.height() - height) / 2, width,
+    FImage->setGeometry(Centred(screen.width(), width), Centred(screen.height(), height), width,
                         height);
     FImage->SizeBitmap();
 }
