@@ -1,5 +1,7 @@
 #include "player_window.h"
 
+#include "control/seek_range.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -113,23 +115,18 @@ void TPlayerWindow::Check(kiv::HRESULT hr) {
 void TPlayerWindow::PlayPause() {
     kiv::TKivPlayerCore& core = FCtrl->Core();
     const kiv::TStatus s = core.PlayState();
-    if (s == kiv::vpClosed || s == kiv::vpOpening) return;
+    if (!kiv::SourceIsOpen(s)) return;
     Check(s == kiv::vpPlaying ? core.Pause() : core.Play());
 }
 
-std::pair<uint32_t, uint32_t> TPlayerWindow::SeekRange() {
-    const kiv::TStatistics s = FCtrl->Core().Statistics();
-    if (s.Live) return {s.FirstTimeStamp, s.LastTimeStamp};
-    return {0, FCtrl->Core().Duration()};
+kiv::TSeekRange TPlayerWindow::SeekRange() {
+    return kiv::SeekRangeOf(FCtrl->Core().Statistics(), FCtrl->Core().Duration());
 }
 
 void TPlayerWindow::SeekTo(int64_t ms) {
     kiv::TKivPlayerCore& core = FCtrl->Core();
-    const kiv::TStatus s = core.PlayState();
-    if (s == kiv::vpClosed || s == kiv::vpOpening) return;
-    const auto [first, last] = SeekRange();
-    ms = std::clamp<int64_t>(ms, first, std::max(first, last));
-    Check(core.SetCurrentPosition(static_cast<int32_t>(ms)));
+    if (!kiv::SourceIsOpen(core.PlayState())) return;
+    Check(core.SetCurrentPosition(static_cast<int32_t>(kiv::ClampIntoRange(ms, SeekRange()))));
     RefreshBar();
 }
 
@@ -137,8 +134,7 @@ void TPlayerWindow::RefreshBar() {
     kiv::TKivPlayerCore& core = FCtrl->Core();
     int32_t pos = 0;
     core.GetCurrentPosition(&pos);
-    const auto [first, last] = SeekRange();
-    FBar->Show(core.PlayState(), static_cast<uint32_t>(std::max(pos, 0)), first, last,
+    FBar->Show(core.PlayState(), static_cast<uint32_t>(std::max(pos, 0)), SeekRange(),
                core.Duration());
 }
 

@@ -2,6 +2,7 @@
 // files and addresses, drops, and the keys.
 #pragma once
 
+#include "control/seek_range.h"
 #include "options.h"
 #include "transport_bar.h"
 #include "ui/kiv_player_ctrl.h"
@@ -45,7 +46,7 @@ private:
     void PlayPause();
     void SeekTo(int64_t ms);
     // The range a seek may reach: the recording, or what a live source buffered.
-    std::pair<uint32_t, uint32_t> SeekRange();
+    kiv::TSeekRange SeekRange();
 
     kiv::ui::TKivPlayerCtrl* FCtrl;
     TTransportBar* FBar;

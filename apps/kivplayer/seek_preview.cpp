@@ -1,6 +1,6 @@
 #include "seek_preview.h"
 
-#include "ui/captions.h"
+#include "control/time_text.h"
 
 #include <QEvent>
 #include <QImage>
@@ -48,7 +48,7 @@ void TSeekPreview::ShowAt(int x, uint32_t ms) {
     FX = x;
     FShown = FReader->Request(ms);
     // The time at once; the picture stays until the new one comes.
-    FTime->setText(kiv::ui::TimeText(ms));
+    FTime->setText(QString::fromStdString(kiv::TimeText(ms)));
     Place();
     show();
 }

@@ -2,6 +2,7 @@
 
 #include "seek_preview.h"
 
+#include "control/time_text.h"
 #include "ui/captions.h"
 
 #include <QComboBox>
@@ -12,8 +13,6 @@
 #include <QStyle>
 
 namespace kivplayer {
-
-using kiv::ui::TimeText;
 
 TTransportBar::TTransportBar(QWidget* parent) : QWidget(parent) {
     setObjectName("transportBar");
@@ -65,18 +64,19 @@ TTransportBar::TTransportBar(QWidget* parent) : QWidget(parent) {
     });
 }
 
-void TTransportBar::Show(kiv::TStatus state, uint32_t position, uint32_t first, uint32_t last,
+void TTransportBar::Show(kiv::TStatus state, uint32_t position, const kiv::TSeekRange& range,
                          uint32_t duration) {
-    const bool open = state != kiv::vpClosed && state != kiv::vpOpening;
     FPlay->setIcon(style()->standardIcon(state == kiv::vpPlaying ? QStyle::SP_MediaPause
                                                                  : QStyle::SP_MediaPlay));
-    FSlider->setEnabled(open && last > first);
+    FSlider->setEnabled(kiv::SourceIsOpen(state) && !range.Empty());
     if (!FDragging) {
-        FSlider->setRange(static_cast<int>(first), static_cast<int>(last));
-        FSlider->setPageStep(std::max<int>(1000, static_cast<int>((last - first) / 10)));
+        FSlider->setRange(static_cast<int>(range.First), static_cast<int>(range.Last));
+        FSlider->setPageStep(
+            std::max<int>(1000, static_cast<int>((range.Last - range.First) / 10)));
         FSlider->setValue(static_cast<int>(position));
     }
-    FTime->setText(TimeText(position) + " / " + TimeText(duration));
+    FTime->setText(
+        QString::fromStdString(kiv::TimeText(position) + " / " + kiv::TimeText(duration)));
 }
 
 void TTransportBar::SetPreviewAddress(const std::string& address) {

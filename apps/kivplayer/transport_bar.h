@@ -2,7 +2,7 @@
 // with the position and duration, and the display mode.
 #pragma once
 
-#include "control/control_types.h"
+#include "control/seek_range.h"
 
 #include <QWidget>
 
@@ -22,8 +22,8 @@ class TTransportBar : public QWidget {
 public:
     explicit TTransportBar(QWidget* parent);
 
-    // The seekable range in ms (a live source: what is buffered) and the position.
-    void Show(kiv::TStatus state, uint32_t position, uint32_t first, uint32_t last,
+    // The seekable range (a live source: what is buffered) and the position, in ms.
+    void Show(kiv::TStatus state, uint32_t position, const kiv::TSeekRange& range,
               uint32_t duration);
     void ShowMode(kiv::TDisplayMode mode);
     // The recording the slider's hover previews come from (empty: none).

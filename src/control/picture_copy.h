@@ -1,6 +1,7 @@
 // Copying a changed rectangle of the composed picture to a surface's bitmap:
 // which rectangles (the adaptive grid and zoom), the direct copy and the
-// bilinear scaling, on any 24-bit memory (a TBitmap24 or a toolkit image).
+// bilinear scaling, on any 24-bit memory (a TBitmap24 or a toolkit image);
+// and the rows widened to 32 bits for painting.
 #pragma once
 
 #include "control/control_types.h"
@@ -51,5 +52,11 @@ bool CopyRect(const TPixels& dst, const TConstPixels& src, const TRect& s);
 // clamped to src and writes clipped to dst; a destination whose inclusive right
 // or bottom edge is 0 takes the nearest pixel.
 void ScaleRectBilinear(const TPixels& dst, const TRect& d, const TConstPixels& src, const TRect& s);
+
+// n blue-green-red pixels of in as 0xFFRRGGBB words (a toolkit's opaque 32-bit
+// layout); reads no byte past the n-th pixel. ExpandRowPlain is the reference
+// the faster paths must match.
+void ExpandRow(uint32_t* out, const uint8_t* in, int32_t n);
+void ExpandRowPlain(uint32_t* out, const uint8_t* in, int32_t n);
 
 } // namespace kiv

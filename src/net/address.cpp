@@ -65,9 +65,4 @@ bool IsNetworkAddress(std::string_view address) {
            StartsWithNoCase(address, "KIVS");
 }
 
-std::string FormatSeconds(int32_t seconds) {
-    auto two = [](int32_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-    return two(seconds / 3600) + ":" + two(seconds % 3600 / 60) + ":" + two(seconds % 60);
-}
-
 } // namespace kiv

@@ -16,7 +16,6 @@ std::string SourceFailureMessage(int code, std::string_view address);
 
 std::string NormalizeAddress(std::string_view address);
 bool IsNetworkAddress(std::string_view address);
-std::string FormatSeconds(int32_t seconds);
 
 // Copies the body of url into path (replaced). False on any failure, including
 // an error status or an HTML page where a file was expected; a partial file stays.

@@ -1,7 +1,7 @@
 #include "preview/preview_reader.h"
 
 #include "codec/kivdecoder.h"
-#include "net/address.h"
+#include "control/time_text.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
 #include "preview/address_stream.h"
@@ -178,7 +178,7 @@ void TPreviewReader::Answer(uint64_t number, uint32_t ms) {
     TPreview preview;
     preview.Request = number;
     preview.Time = ms;
-    preview.TimeText = FormatSeconds(static_cast<int32_t>(ms / 1000));
+    preview.TimeText = TimeText(ms);
     const TPictureKey key = KeyOf(ms);
     if (key.From != TPreviewFrom::TimeOnly) {
         std::shared_ptr<const TBitmap24> picture = FromCache(key);

@@ -59,14 +59,6 @@ QString Caption(TCaption c) {
     return QString::fromUtf8(ChineseCaptions() ? p.Chinese : p.English);
 }
 
-QString TimeText(uint32_t ms) {
-    const uint32_t t = ms / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(t / 3600, 2, 10, QLatin1Char('0'))
-        .arg(t % 3600 / 60, 2, 10, QLatin1Char('0'))
-        .arg(t % 60, 2, 10, QLatin1Char('0'));
-}
-
 void InstallFontSubstitutes() {
     static const bool done = [] {
         const QStringList cjk = {"WenQuanYi Zen Hei", "Noto Sans CJK SC", "AR PL UMing CN"};

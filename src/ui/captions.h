@@ -34,9 +34,6 @@ bool ChineseCaptions();
 void SetChineseCaptions(bool chinese);
 QString Caption(TCaption c);
 
-// hh:mm:ss of whole seconds; hours may take more digits.
-QString TimeText(uint32_t ms);
-
 // Maps the Windows face names the forms ask for to fonts that are installed.
 void InstallFontSubstitutes();
 

@@ -1,5 +1,7 @@
 #include "ui/detail_frame.h"
 
+#include "control/frame_layout.h"
+
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -41,37 +43,25 @@ void TDetailFrame::SetPicture(int32_t width, int32_t height, TDisplayMode mode) 
 }
 
 void TDetailFrame::Layout() {
-    const int32_t pw = PictureWidth, ph = PictureHeight;
-    const int32_t fw = width(), fh = height();
-    if (pw == 0 || ph == 0) return;
-    if (FDisplayMode == dmAdaptive) {
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        FCanvas->resize(fw, fh);
-        if (fw >= pw && fh >= ph) {
-            FImage->setGeometry((fw - pw) / 2, (fh - ph) / 2, pw, ph);
-            FZoom = 100;
-        } else {
-            FZoom = int64_t{fw} * ph - int64_t{pw} * fh <= 0 ? fw * 100 / pw : fh * 100 / ph;
-            const int32_t h = ph * FZoom / 100, w = pw * FZoom / 100;
-            FImage->setGeometry((fw - w) / 2, (fh - h) / 2, w, h);
-        }
-    } else if (FDisplayMode == dmOriginal) {
-        if (horizontalScrollBar()->isVisible()) horizontalScrollBar()->setValue(0);
-        if (verticalScrollBar()->isVisible()) verticalScrollBar()->setValue(0);
-        int32_t left = 0, top = 0;
-        if (pw < fw)
-            left = (fw - pw) / 2;
-        else
-            setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        if (ph < fh)
-            top = (fh - ph) / 2;
-        else
-            setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        FCanvas->resize(std::max(left + pw, viewport()->width()),
-                        std::max(top + ph, viewport()->height()));
-        FImage->setGeometry(left, top, pw, ph);
-    }
+    const std::optional<TFrameLayout> l =
+        LayOutFrame({width(), height()}, {PictureWidth, PictureHeight}, FDisplayMode, FZoom);
+    if (!l) return;
+    // Every layout starts from the picture's top left corner.
+    if (horizontalScrollBar()->isVisible()) horizontalScrollBar()->setValue(0);
+    if (verticalScrollBar()->isVisible()) verticalScrollBar()->setValue(0);
+    auto policy = [](TScrollBar bar, Qt::ScrollBarPolicy before) {
+        if (bar == TScrollBar::AsBefore) return before;
+        return bar == TScrollBar::Shown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    };
+    setHorizontalScrollBarPolicy(policy(l->Horizontal, horizontalScrollBarPolicy()));
+    setVerticalScrollBarPolicy(policy(l->Vertical, verticalScrollBarPolicy()));
+    FZoom = l->Zoom;
+    // The viewport is what the bars now leave.
+    const TSize view{viewport()->width(), viewport()->height()};
+    const TSize range = ScrollRange(l->Image, view);
+    FCanvas->resize(view.Width + range.Width, view.Height + range.Height);
+    const TRect& r = l->Image;
+    FImage->setGeometry(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
     FImage->SizeBitmap();
 }
 

@@ -1,5 +1,7 @@
 #include "ui/full_screen_form.h"
 
+#include "control/frame_layout.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -27,7 +29,7 @@ TfrmFullScreen::TfrmFullScreen()
 void TfrmFullScreen::SetPicture(int32_t width, int32_t height) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     setGeometry(screen);
-    FImage->setGeometry((screen.width() - width) / 2, (screen.height() - height) / 2, width,
+    FImage->setGeometry(Centred(screen.width(), width), Centred(screen.height(), height), width,
                         height);
     FImage->SizeBitmap();
 }

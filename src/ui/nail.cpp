@@ -1,6 +1,6 @@
 #include "ui/nail.h"
 
-#include "net/address.h"
+#include "control/time_text.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
 
@@ -130,7 +130,7 @@ void TNail::SetFileName(const QString& path) {
 
 void TNail::SetTime(int32_t seconds) {
     FTime = seconds;
-    FTimeLabel->setText(QString::fromStdString(FormatSeconds(seconds)));
+    FTimeLabel->setText(QString::fromStdString(TimeText(int64_t{seconds} * 1000)));
     FTimeLabel->adjustSize();
 }
 

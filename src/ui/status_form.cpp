@@ -1,5 +1,6 @@
 #include "ui/status_form.h"
 
+#include "control/time_text.h"
 #include "ui/captions.h"
 
 #include <QGroupBox>
@@ -68,12 +69,13 @@ void TfrmStatus::Refresh() {
         l->setText(text);
         l->adjustSize();
     };
-    set(labFrom, TimeText(s.FirstTimeStamp));
-    set(labTo, TimeText(s.LastTimeStamp));
+    auto time = [](uint32_t ms) { return QString::fromStdString(TimeText(ms)); };
+    set(labFrom, time(s.FirstTimeStamp));
+    set(labTo, time(s.LastTimeStamp));
     set(labFrames, QString::number(s.Samples));
     set(labBytes, QString::number(static_cast<uint32_t>(s.Bytes) >> 10) + "K");
     set(labBPS, QString::number(s.BitRate) + " Kbps");
-    set(labDuration, TimeText(s.Duration));
+    set(labDuration, time(s.Duration));
 }
 
 } // namespace kiv::ui

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <vector>
 
 namespace kiv {
 namespace {
@@ -165,6 +166,24 @@ TEST(PictureCopy, DirectCopyIsClippedToBothBitmaps) {
     EXPECT_EQ(dst.Pixel(19, 39), 0u);
     EXPECT_EQ(dst.Pixel(29, 40), 0u);
     EXPECT_FALSE(CopyRect(PixelsOf(dst), PixelsOf(std::as_const(src)), {30, 0, 40, 10}));
+}
+
+TEST(PictureCopy, ExpandedRowsEqualThePlainOnesAtEveryWidth) {
+    uint32_t one;
+    const uint8_t bgr[] = {1, 2, 3};
+    ExpandRowPlain(&one, bgr, 1);
+    ASSERT_EQ(one, 0xFF030201u);
+    std::mt19937 rng(4);
+    for (int32_t n : {1, 2, 3, 4, 5, 6, 7, 9, 11, 13, 15, 17, 31, 33, 641, 1279}) {
+        // Exactly n pixels: a read past the row shows in the sanitizer build.
+        std::vector<uint8_t> in(size_t{3} * n);
+        for (uint8_t& b : in)
+            b = static_cast<uint8_t>(rng());
+        std::vector<uint32_t> fast(n), plain(n);
+        ExpandRow(fast.data(), in.data(), n);
+        ExpandRowPlain(plain.data(), in.data(), n);
+        EXPECT_EQ(fast, plain) << n;
+    }
 }
 
 } // namespace

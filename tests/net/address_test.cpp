@@ -37,11 +37,7 @@ TEST(Address, NormalizeKeepsWindowsResultsAndMapsPosixFileAddresses) {
         EXPECT_EQ(NormalizeAddress(c.in), c.out) << c.in;
 }
 
-TEST(Address, FormatSecondsAndResultTexts) {
-    EXPECT_EQ(FormatSeconds(0), "00:00:00");
-    EXPECT_EQ(FormatSeconds(59), "00:00:59");
-    EXPECT_EQ(FormatSeconds(3661), "01:01:01");
-    EXPECT_EQ(FormatSeconds(360000), "100:00:00");
+TEST(Address, ResultTexts) {
     EXPECT_EQ(SourceResultText(1), "Can not open the file");
     EXPECT_EQ(SourceResultText(9), "Unavailable muliticast file");
     EXPECT_EQ(SourceResultText(0), "");

@@ -1,3 +1,4 @@
+#include "control/time_text.h"
 #include "support/kiv_script.h"
 #include "support/png_reader.h"
 #include "synth/synth.h"
@@ -231,7 +232,7 @@ TEST_F(PlayerCtrlTest, StatisticsAfterAFailedOpenAndClosedWithTheSource) {
     EXPECT_EQ(label("labFrames"), std::to_string(s.Samples));
     EXPECT_EQ(label("labBytes"), std::to_string(static_cast<uint32_t>(s.Bytes) >> 10) + "K");
     EXPECT_EQ(label("labBPS"), std::to_string(s.BitRate) + " Kbps");
-    EXPECT_EQ(label("labDuration"), TimeText(c->Core().Duration()).toStdString());
+    EXPECT_EQ(label("labDuration"), TimeText(c->Core().Duration()));
     ASSERT_EQ(c->Core().Close(), S_OK);
     EXPECT_EQ(c->frmStatus(), nullptr);
 }

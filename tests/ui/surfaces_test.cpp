@@ -68,6 +68,25 @@ TEST(DetailFrame, LaysThePictureOutForEachMode) {
     }
 }
 
+TEST(DetailFrame, ActualSizeScrollsOverTheWholePictureFromItsStart) {
+    App();
+    TDetailFrame frame(nullptr);
+    frame.resize(500, 500);
+    frame.show();
+    frame.SetPicture(800, 700, dmOriginal);
+    frame.horizontalScrollBar()->setValue(100);
+    frame.SetPicture(800, 700, dmOriginal);
+    const QSize view = frame.viewport()->size();
+    EXPECT_LT(view.width(), 500);
+    EXPECT_EQ(frame.horizontalScrollBar()->maximum(), 800 - view.width());
+    EXPECT_EQ(frame.verticalScrollBar()->maximum(), 700 - view.height());
+    EXPECT_EQ(frame.horizontalScrollBar()->value(), 0);
+    // Back to fitting: nothing left to scroll.
+    frame.SetPicture(800, 700, dmAdaptive);
+    EXPECT_EQ(frame.horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(frame.verticalScrollBar()->maximum(), 0);
+}
+
 TEST(DetailFrame, ResizingLaysOutAndAsksForTheWholePicture) {
     App();
     TRequests r;
