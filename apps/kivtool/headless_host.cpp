@@ -34,7 +34,7 @@ int THeadlessHost::Open(const std::string& address) {
     }
     // A live source that never sends its first key frame is given up.
     PumpUntil([&] { return FCore->PlayState() != vpOpening; },
-              TClock::now() + std::chrono::seconds(30));
+              TClock::now() + std::chrono::milliseconds(kStalledSourceMs));
     if (FCore->PlayState() == vpOpened) return 0;
     if (FFailedText.empty()) {
         FFailedCode = srDisconnected;

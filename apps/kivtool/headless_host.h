@@ -3,6 +3,7 @@
 #pragma once
 
 #include "control/kiv_player_core.h"
+#include "control/record_reader.h"
 #include "platform/window_target.h"
 
 #include <chrono>
@@ -21,13 +22,14 @@ public:
 
     explicit THeadlessHost(std::shared_ptr<kiv::TPlayClock> clock = nullptr);
 
-    // Opens with AutoStart off and waits for the result. 0 or the failure code
-    // (after printing the failure line).
+    // Opens with AutoStart off and waits for the result, at most as long as a
+    // reader waits for a stalled source. 0 or the failure code (after printing
+    // the failure line).
     int Open(const std::string& address);
     // Handles notices until `done` holds (true) or the deadline passes (false).
     bool PumpUntil(const std::function<bool()>& done, TClock::time_point deadline);
     // The same, giving up when no notice arrives for idleMs.
-    bool PumpWhileActive(const std::function<bool()>& done, int64_t idleMs);
+    bool PumpWhileActive(const std::function<bool()>& done, int64_t idleMs = kiv::kStalledSourceMs);
     // Writes the picture: 0, 1 when the file cannot be written, 2 when no key
     // frame was composed (`what` says what did not get that far).
     int WritePicture(const std::string& path, const std::string& what);

@@ -2,13 +2,11 @@
 #include "commands.h"
 
 #include "codec/kivdecoder.h"
+#include "control/record_reader.h"
 #include "control/type_library.h"
 #include "format/kiv_format.h"
 #include "headless_host.h"
-#include "net/address.h"
 #include "platform/error.h"
-#include "source_session.h"
-#include "sources/fill_thread.h"
 
 #include <cstdio>
 #include <memory>
@@ -23,6 +21,13 @@ bool OneAddress(const TArgs& args, const char* command) {
     if (args.size() == 1) return true;
     std::fprintf(stderr, "usage: kivtool %s ADDRESS\n", command);
     return false;
+}
+
+// 0, or the open result code after printing the failure line.
+int Open(TRecordReader& reader, const std::string& address) {
+    const int code = reader.Open(address);
+    if (code) std::fprintf(stderr, "%s\n", reader.Failure().c_str());
+    return code;
 }
 
 } // namespace
@@ -42,11 +47,11 @@ int CmdInfo(const TArgs& args) {
 
 int CmdDump(const TArgs& args) {
     if (!OneAddress(args, "dump")) return kUsageExit;
-    TSourceSession src;
-    if (int code = src.Open(args[0])) return code;
+    TRecordReader reader;
+    if (int code = Open(reader, args[0])) return code;
     std::string out;
     uint64_t index = 0;
-    bool complete = src.ReadAll([&](const uint8_t* block) {
+    while (const uint8_t* block = reader.Next()) {
         TSampleHeader s = ParseSampleHeader(block);
         char line[160];
         int n = std::snprintf(line, sizeof line, "%llu,%u,%d,%u,%u,%u,%u,%u,%u\n",
@@ -57,19 +62,19 @@ int CmdDump(const TArgs& args) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
-    });
+    }
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    if (complete) return 0;
+    if (reader.Failure().empty()) return 0;
     std::fprintf(stderr, "kivtool: stopped after %llu records: %s\n",
-                 static_cast<unsigned long long>(index), src.Failure().c_str());
+                 static_cast<unsigned long long>(index), reader.Failure().c_str());
     return 1;
 }
 
 int CmdVerify(const TArgs& args) {
     if (!OneAddress(args, "verify")) return kUsageExit;
-    TSourceSession src;
-    if (int code = src.Open(args[0])) return code;
+    TRecordReader reader;
+    if (int code = Open(reader, args[0])) return code;
     InitDecoder();
     auto image = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
     uint64_t records = 0, keyFrames = 0, bytes = 0, problems = 0;
@@ -78,7 +83,7 @@ int CmdVerify(const TArgs& args) {
         std::printf("problem: %llu,%u,%s\n", static_cast<unsigned long long>(index), time,
                     what.c_str());
     };
-    bool complete = src.ReadAll([&](const uint8_t* block) {
+    while (const uint8_t* block = reader.Next()) {
         const uint64_t index = records++;
         TSampleHeader s = ParseSampleHeader(block);
         bytes += SampleRecordSize(block);
@@ -86,7 +91,7 @@ int CmdVerify(const TArgs& args) {
         if (index == 0 && s.Kind != skKeyFrame) problem(index, s.TimeStamp, "not a key frame");
         if (s.Kind < skDifference || s.Kind > skMarker)
             problem(index, s.TimeStamp, "unknown kind " + std::to_string(s.Kind));
-        if (s.Length == 0) return;
+        if (s.Length == 0) continue;
         try {
             int32_t n =
                 UnZipBuffer(block + kSampleHeaderSize, s.Length,
@@ -101,13 +106,13 @@ int CmdVerify(const TArgs& args) {
         } catch (const EKivError& e) {
             problem(index, s.TimeStamp, e.what());
         }
-    });
+    }
     UninitDecoder();
-    if (!complete) problem(records, 0, "reading stopped: " + src.Failure());
+    if (!reader.Failure().empty()) problem(records, 0, "reading stopped: " + reader.Failure());
     std::printf("records: %llu\nkey_frames: %llu\nbytes: %llu\nduration: %u\nproblems: %llu\n",
                 static_cast<unsigned long long>(records),
                 static_cast<unsigned long long>(keyFrames), static_cast<unsigned long long>(bytes),
-                src.Context().Header.Duration, static_cast<unsigned long long>(problems));
+                reader.Header().Duration, static_cast<unsigned long long>(problems));
     return problems ? 1 : 0;
 }
 

@@ -11,9 +11,6 @@ using namespace kiv;
 
 namespace {
 
-// A source that delivers nothing for this long is given up.
-constexpr int64_t kIdleLimitMs = 30000;
-
 bool ParseMs(const std::string& text, uint32_t& ms) {
     uint64_t v = 0;
     if (!ParseDecimal(text, 0x7FFFFFFF, v)) return false;
@@ -47,11 +44,10 @@ int CmdSnapshot(const TArgs& args) {
     bool done = false;
     if (play) {
         core.Play();
-        done = host.PumpWhileActive([&] { return host.Held || host.Ended || host.Lost(); },
-                                    kIdleLimitMs);
+        done = host.PumpWhileActive([&] { return host.Held || host.Ended || host.Lost(); });
     } else {
         core.SetCurrentPosition(static_cast<int32_t>(ms));
-        done = host.PumpWhileActive([&] { return host.Answered || host.Lost(); }, kIdleLimitMs);
+        done = host.PumpWhileActive([&] { return host.Answered || host.Lost(); });
     }
     if (!done) {
         std::fprintf(stderr, "kivtool: the source stopped delivering\n");

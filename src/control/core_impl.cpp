@@ -1,12 +1,12 @@
 #include "control/core_impl.h"
 
 #include "codec/kivdecoder.h"
+#include "control/source_opening.h"
 #include "net/address.h"
 #include "platform/cache_folder.h"
 #include "platform/debug_log.h"
 #include "platform/error.h"
 #include "platform/kiv_messages.h"
-#include "sources/reading_threads.h"
 
 #include <algorithm>
 #include <cctype>
@@ -217,21 +217,15 @@ void TCore::DoScanForward() {
 }
 
 std::string TCore::ResolveAddress(const std::string& address) const {
-    std::string url = NormalizeAddress(address);
-    if (url.find_first_of("/\\") != std::string::npos) return url;
-    std::string page = NormalizeAddress(FPageUrl);
-    size_t sep = page.find_last_of("/\\");
-    return sep == std::string::npos ? url : page.substr(0, sep + 1) + url;
+    return ResolveSourceAddress(address, FPageUrl);
 }
 
 void TCore::BeginOpen(const std::string& address) {
     KIV_ASSERT(FStatus == vpClosed, kUnit);
     FUrl = ResolveAddress(address);
     if (FOptions.Thumbnails) FOptions.Thumbnails->Stop();
-    TReadingSource source = NewReadingThread(FUrl, &FContext, FCacheFolder);
+    TReadingSource source = StartReadingThread(FUrl, FContext, FCacheFolder);
     FFillThread = std::move(source.Thread);
-    FFillThread->Start();
-    FContext.FillThread = FFillThread.get();
     FContext.Window = FWindow;
     SetStatus(vpOpening, true);
     FFillThread->Open(source.Name);

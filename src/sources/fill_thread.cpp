@@ -96,6 +96,11 @@ bool TFillThread::WaitPass(uint64_t seen, int64_t timeoutMs) const {
                               [&] { return FPasses > seen; });
 }
 
+void TFillThread::SetPassListener(std::function<void()> listener) {
+    std::lock_guard guard(FPassLock);
+    FPassListener = std::move(listener);
+}
+
 void TFillThread::Execute() {
     FEvent.Signal();
     TMessage m;
@@ -111,6 +116,7 @@ void TFillThread::Execute() {
                 std::lock_guard guard(FPassLock);
                 ++FPasses;
                 FPassDone.notify_all();
+                if (FPassListener) FPassListener();
                 break;
             }
             case WM_SEEK:

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +63,9 @@ public:
     uint64_t Passes() const;
     // Waits until more than `seen` read requests were handled; false at the time-out.
     bool WaitPass(uint64_t seen, int64_t timeoutMs) const;
+    // Called on the reading thread after every read request handled, so that a
+    // reader without a play thread can wait for passes and samples at once.
+    void SetPassListener(std::function<void()> listener);
 
 protected:
     void Execute() override;
@@ -103,6 +107,7 @@ private:
     mutable std::mutex FPassLock;
     mutable std::condition_variable FPassDone;
     uint64_t FPasses = 0;                         // guarded by FPassLock
+    std::function<void()> FPassListener;          // guarded by FPassLock
     uint64_t FWaitsPosted = 0, FWaitsHandled = 0; // WM_STOP and WM_RESET; guarded by FPassLock
 };
 

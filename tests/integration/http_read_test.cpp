@@ -250,7 +250,7 @@ TEST(PythonServer, IgnoredRangesServeOnlyTheStart) {
     EXPECT_EQ(run.Err, "File damaged:" + server.Url("a.kiv") + "\n");
 }
 
-// The one slow test: kivtool waits about 20 s for a source that stopped before
+// The one slow test: kivtool waits about 30 s for a source that stopped before
 // it gives up, so a single case covers errors half-way.
 TEST(FailingServer, DumpPrintsWhatItHasAndSaysWhereItStopped) {
     TTempDir dir;
