@@ -1,6 +1,8 @@
 // What a host sees of the control: play states, display modes, results.
 #pragma once
 
+#include "control/kiv_player_members.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,25 +30,21 @@ constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
 void SetErrorInfo(std::string text);
 const std::string& GetErrorInfo();
 
-// Events the control fires to its host.
+// clang-format off
+#define KIV_EVENT(Name, Id) virtual void Name() {}
+#define KIV_EVENT1(Name, Id, Type, Listed, Result) virtual void Name(Type) {}
+// clang-format on
+
+// Events the control fires to its host, from the list; each does nothing
+// unless the host overrides it.
 class IKivPlayerEvents {
 public:
     virtual ~IKivPlayerEvents() = default;
-    virtual void OnActivate() {}
-    virtual void OnClick() {}
-    virtual void OnCreate() {}
-    virtual void OnDblClick() {}
-    virtual void OnDestroy() {}
-    virtual void OnDeactivate() {}
-    // A character key; the low byte of what the host leaves in key replaces it.
-    virtual void OnKeyPress(int16_t& /*key*/) {}
-    virtual void OnPaint() {}
-    // A thumbnail was clicked; the host decides whether to go there.
-    virtual void OnSkip(int32_t /*seconds*/) {}
-    virtual void OnPlayStateChanged(TStatus /*state*/) {}
-    virtual void OnPositionChanged(int32_t /*milliseconds*/) {}
-    virtual void OnDisplayModeChanged(TDisplayMode /*mode*/) {}
+
+    KIV_PLAYER_EVENTS(KIV_EVENT, KIV_EVENT1)
 };
+#undef KIV_EVENT
+#undef KIV_EVENT1
 
 // Buffering figures, read by one call at any moment.
 struct TStatistics {

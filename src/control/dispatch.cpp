@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <type_traits>
+#include <utility>
 
 namespace kiv {
 namespace {
@@ -81,25 +83,33 @@ template <auto M> HRESULT Call1(IKivPlayer& p, const std::vector<TVariant>& args
     return (p.*M)(text);
 }
 
-#define KIV_RW(name, id, slot, type, hidden)                                                       \
-    TMemberInfo {                                                                                  \
-#name, id, slot, maReadWrite, type, "Value", hidden, &Get < &IKivPlayer::get_##name>,      \
-            &Put < &IKivPlayer::put_##name>, nullptr                                               \
-    }
-#define KIV_R(name, id, slot, type, hidden)                                                        \
-    TMemberInfo {                                                                                  \
-#name, id, slot, maRead, type, "Value", hidden, &Get < &IKivPlayer::get_##name>, nullptr,  \
-            nullptr                                                                                \
-    }
-#define KIV_CALL(name, id, slot)                                                                   \
-    TMemberInfo {                                                                                  \
-#name, id, slot, maMethod, "", "", false, nullptr, nullptr, &Call0 < &IKivPlayer::name>    \
-    }
-#define KIV_CALL1(name, id, slot, param)                                                           \
-    TMemberInfo {                                                                                  \
-#name, id, slot, maMethod, "BSTR", param, false, nullptr, nullptr,                         \
-            &Call1 < &IKivPlayer::name>                                                            \
-    }
+// The listing's names of the member types that IDL spells otherwise.
+const char* IdlType(std::string_view type) {
+    constexpr std::pair<std::string_view, const char*> kNames[] = {
+        {"std::string", "BSTR"},
+        {"int32_t", "long"},
+        {"int16_t", "short"},
+        {"TFontRef", "IFontDisp*"},
+    };
+    for (const auto& [cpp, idl] : kNames)
+        if (cpp == type) return idl;
+    return type.data(); // a literal of the list
+}
+
+// The list's order is the function table's: each slot follows the one before.
+#define KIV_READ(Name, Id, Slot, ...) Slot,
+#define KIV_PROP(Name, Id, Slot, ...) Slot, Slot + 1,
+#define KIV_CALL(Name, Id, Slot, ...) Slot,
+constexpr bool SlotsFollowTheList() {
+    constexpr int32_t kSlots[] = {KIV_PLAYER_MEMBERS(KIV_PROP, KIV_READ, KIV_CALL, KIV_CALL)};
+    for (size_t i = 0; i < std::size(kSlots); ++i)
+        if (kSlots[i] != static_cast<int32_t>(7 + i)) return false;
+    return std::size(kSlots) == 65;
+}
+#undef KIV_READ
+#undef KIV_PROP
+#undef KIV_CALL
+static_assert(SlotsFollowTheList(), "slots 7 to 71, in the order of the list");
 
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -110,72 +120,38 @@ bool SameName(std::string_view a, std::string_view b) {
 
 } // namespace
 
+// clang-format off
+#define KIV_READ(Name, Id, Slot, Type, Param, Hidden)                                              \
+    {#Name, Id, Slot, maRead, IdlType(#Type), #Param, Hidden,                                      \
+     &Get<&IKivPlayer::get_##Name>, nullptr, nullptr},
+#define KIV_PROP(Name, Id, Slot, Type, Param, Hidden)                                              \
+    {#Name, Id, Slot, maReadWrite, IdlType(#Type), #Param, Hidden,                                 \
+     &Get<&IKivPlayer::get_##Name>, &Put<&IKivPlayer::put_##Name>, nullptr},
+#define KIV_CALL(Name, Id, Slot)                                                                   \
+    {#Name, Id, Slot, maMethod, "", "", false, nullptr, nullptr, &Call0<&IKivPlayer::Name>},
+#define KIV_CALL1(Name, Id, Slot, Param)                                                           \
+    {#Name, Id, Slot, maMethod, "BSTR", #Param, false, nullptr, nullptr, &Call1<&IKivPlayer::Name>},
+#define KIV_EVENT(Name, Id) {#Name, Id, "", false},
+#define KIV_EVENT1(Name, Id, Type, Listed, Result)                                                 \
+    {#Name, Id, Listed, std::is_same_v<Result, HRESULT>},
+// clang-format on
+
 const std::vector<TMemberInfo>& KivPlayerMembers() {
     static const std::vector<TMemberInfo> kMembers = {
-        KIV_RW(Visible, 1, 7, "VARIANT_BOOL", true),
-        KIV_RW(AutoScroll, 2, 9, "VARIANT_BOOL", false),
-        KIV_RW(AutoSize, 3, 11, "VARIANT_BOOL", false),
-        KIV_RW(AxBorderStyle, 4, 13, "TxActiveFormBorderStyle", false),
-        KIV_RW(Caption, -518, 15, "BSTR", false),
-        KIV_RW(Color, -501, 17, "OLE_COLOR", false),
-        KIV_RW(Font, -512, 19, "IFontDisp*", false),
-        KIV_RW(KeyPreview, 5, 21, "VARIANT_BOOL", false),
-        KIV_RW(PixelsPerInch, 6, 23, "long", false),
-        KIV_RW(PrintScale, 7, 25, "TxPrintScale", false),
-        KIV_RW(Scaled, 8, 27, "VARIANT_BOOL", false),
-        KIV_R(Active, 9, 29, "VARIANT_BOOL", true),
-        KIV_RW(DropTarget, 10, 30, "VARIANT_BOOL", true),
-        KIV_RW(HelpFile, 11, 32, "BSTR", true),
-        KIV_RW(DoubleBuffered, 12, 34, "VARIANT_BOOL", true),
-        KIV_R(VisibleDockClientCount, 13, 36, "long", true),
-        KIV_RW(Enabled, -514, 37, "VARIANT_BOOL", true),
-        KIV_RW(Cursor, 14, 39, "short", false),
-        KIV_CALL1(LoadFile, 15, 41, "Filename"),
-        KIV_CALL1(SendScript, 16, 42, "Str"),
-        KIV_CALL1(Open, 19, 43, "Filename"),
-        KIV_RW(DisplayMode, 18, 44, "TDisplayMode", false),
-        KIV_CALL(Play, 22, 46),
-        KIV_CALL(Pause, 23, 47),
-        KIV_CALL(Stop, 24, 48),
-        KIV_CALL(Close, 25, 49),
-        KIV_CALL(FastForward, 26, 50),
-        KIV_CALL(FastReverse, 27, 51),
-        TMemberInfo{"CurrentPosition", 28, 52, maReadWrite, "long", "Milliseconds", false,
-                    &Get<&IKivPlayer::get_CurrentPosition>, &Put<&IKivPlayer::put_CurrentPosition>,
-                    nullptr},
-        KIV_R(Duration, 21, 54, "long", false),
-        KIV_RW(ScreenBackgroundColor, 17, 55, "long", false),
-        KIV_RW(NailBackgroundColor, 20, 57, "long", false),
-        KIV_RW(LocalIP, 29, 59, "BSTR", false),
-        KIV_R(Max, 201, 61, "long", false),
-        KIV_R(Min, 202, 62, "long", false),
-        KIV_RW(FullScreen, 203, 63, "VARIANT_BOOL", false),
-        KIV_RW(URL, 204, 65, "BSTR", false),
-        KIV_R(Status, 205, 67, "TStatus", false),
-        KIV_RW(AutoStart, 206, 68, "VARIANT_BOOL", false),
-        KIV_R(KivWidth, 207, 70, "long", false),
-        KIV_R(KivHeight, 208, 71, "long", false),
-    };
+        KIV_PLAYER_MEMBERS(KIV_PROP, KIV_READ, KIV_CALL, KIV_CALL1)};
     return kMembers;
 }
 
 const std::vector<TEventInfo>& KivPlayerEvents() {
-    static const std::vector<TEventInfo> kEvents = {
-        {"OnActivate", 1, "", false},
-        {"OnClick", 2, "", false},
-        {"OnCreate", 3, "", false},
-        {"OnDblClick", 5, "", false},
-        {"OnDestroy", 6, "", false},
-        {"OnDeactivate", 7, "", false},
-        {"OnKeyPress", 11, "[in, out] short* Key", false},
-        {"OnPaint", 16, "", false},
-        {"OnSkip", 4, "[in] long Seconds", true},
-        {"OnPlayStateChanged", 201, "[in] TStatus NewState", true},
-        {"OnPositionChanged", 202, "[in] long NewPosition", true},
-        {"OnDisplayModeChanged", 203, "[in] TDisplayMode NewMode", true},
-    };
+    static const std::vector<TEventInfo> kEvents = {KIV_PLAYER_EVENTS(KIV_EVENT, KIV_EVENT1)};
     return kEvents;
 }
+#undef KIV_READ
+#undef KIV_PROP
+#undef KIV_CALL
+#undef KIV_CALL1
+#undef KIV_EVENT
+#undef KIV_EVENT1
 
 DISPID MemberIdOfName(std::string_view name) {
     for (const auto& m : KivPlayerMembers())
@@ -287,11 +263,11 @@ void TEventDispatcher::Fire(DISPID id, std::vector<TVariant> args) {
     if (FSink) FSink->Invoke(id, args);
 }
 
-void TEventDispatcher::OnKeyPress(int16_t& key) {
+void TEventDispatcher::Fire(DISPID id, int16_t& key) {
     if (!FSink) return;
     int16_t value = key;
     std::vector<TVariant> args{TVariant::ByRef(&value)};
-    FSink->Invoke(11, args);
+    FSink->Invoke(id, args);
     key = static_cast<int16_t>(value & 0xFF);
 }
 

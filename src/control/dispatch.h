@@ -91,27 +91,27 @@ public:
     virtual HRESULT Invoke(DISPID id, std::vector<TVariant>& args) = 0;
 };
 
+// clang-format off
+#define KIV_EVENT(Name, Id) void Name() override { Fire(Id, {}); }
+#define KIV_EVENT1(Name, Id, Type, Listed, Result) void Name(Type v) override { Fire(Id, v); }
+// clang-format on
+
 // Turns the control's events into Invoke calls on a sink (none connected: nothing).
 class TEventDispatcher : public IKivPlayerEvents {
 public:
     void Connect(IDispatchSink* sink) { FSink = sink; }
 
-    void OnActivate() override { Fire(1); }
-    void OnClick() override { Fire(2); }
-    void OnCreate() override { Fire(3); }
-    void OnDblClick() override { Fire(5); }
-    void OnDestroy() override { Fire(6); }
-    void OnDeactivate() override { Fire(7); }
-    void OnKeyPress(int16_t& key) override;
-    void OnPaint() override { Fire(16); }
-    void OnSkip(int32_t seconds) override { Fire(4, {TVariant::I4(seconds)}); }
-    void OnPlayStateChanged(TStatus s) override { Fire(201, {TVariant::I4(s)}); }
-    void OnPositionChanged(int32_t ms) override { Fire(202, {TVariant::I4(ms)}); }
-    void OnDisplayModeChanged(TDisplayMode m) override { Fire(203, {TVariant::I4(m)}); }
+    KIV_PLAYER_EVENTS(KIV_EVENT, KIV_EVENT1)
 
 private:
-    void Fire(DISPID id, std::vector<TVariant> args = {});
+    void Fire(DISPID id, std::vector<TVariant> args);
+    template <class T> void Fire(DISPID id, T v) { Fire(id, {TVariant::I4(v)}); }
+    // By reference: the sink may change the key; its low byte is kept.
+    void Fire(DISPID id, int16_t& key);
+
     IDispatchSink* FSink = nullptr;
 };
+#undef KIV_EVENT
+#undef KIV_EVENT1
 
 } // namespace kiv

@@ -44,6 +44,11 @@ public:
     // Members; a failure gives E_UNEXPECTED and leaves its text in GetErrorInfo().
     HRESULT Open(const std::string& address);
     HRESULT LoadFile(const std::string& address) { return Open(address); }
+    // Scripts are never run: always "Not Implement".
+    HRESULT SendScript(const std::string& /*script*/) {
+        SetErrorInfo("Not Implement");
+        return E_UNEXPECTED;
+    }
     HRESULT Close();
     HRESULT Play();
     HRESULT Pause();

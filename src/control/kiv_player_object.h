@@ -1,6 +1,6 @@
 // The control as an automation object: IKivPlayer over the control core. The
-// form's properties are kept here as values; a widget that is the form overrides
-// them to read and write itself.
+// methods are the core's; the form's properties are kept here as values, and a
+// widget that is the form overrides them to read and write itself.
 #pragma once
 
 #include "control/ikivplayer.h"
@@ -8,9 +8,18 @@
 
 namespace kiv {
 
+// The methods are the core's members of the same name.
+// clang-format off
+#define KIV_CALL(Name, Id, Slot) HRESULT Name() override { return FCore.Name(); }
+#define KIV_CALL1(Name, Id, Slot, Param)                                                           \
+    HRESULT Name(const std::string& Param) override { return FCore.Name(Param); }
+// clang-format on
+
 class TKivPlayerObject : public IKivPlayer {
 public:
     explicit TKivPlayerObject(TKivPlayerCore& core) : FCore(core) {}
+
+    KIV_PLAYER_MEMBERS(KIV_SKIP, KIV_SKIP, KIV_CALL, KIV_CALL1)
 
     // The form.
     HRESULT get_Visible(VARIANT_BOOL* Value) override { return Read(FForm.Visible, Value); }
@@ -30,7 +39,9 @@ public:
     HRESULT get_Color(OLE_COLOR* Value) override { return Read(FForm.Color, Value); }
     HRESULT put_Color(OLE_COLOR Value) override { return Write(FForm.Color, Value); }
     HRESULT get_Font(TFontRef* Value) override { return Read(FForm.Font, Value); }
-    HRESULT put_Font(TFontRef Value) override;
+    HRESULT put_Font(TFontRef Value) override {
+        return Value ? Write(FForm.Font, Value) : Fail("Invalid font");
+    }
     HRESULT get_KeyPreview(VARIANT_BOOL* Value) override { return Read(FForm.KeyPreview, Value); }
     HRESULT put_KeyPreview(VARIANT_BOOL Value) override { return Write(FForm.KeyPreview, Value); }
     HRESULT get_PixelsPerInch(int32_t* Value) override { return Read(FForm.PixelsPerInch, Value); }
@@ -50,57 +61,74 @@ public:
     HRESULT put_DoubleBuffered(VARIANT_BOOL Value) override {
         return Write(FForm.DoubleBuffered, Value);
     }
-    HRESULT get_VisibleDockClientCount(int32_t* Value) override {
-        *Value = 0; // nothing docks into the control
-        return S_OK;
-    }
+    // Nothing docks into the control.
+    HRESULT get_VisibleDockClientCount(int32_t* Value) override { return Read(0, Value); }
     HRESULT get_Enabled(VARIANT_BOOL* Value) override { return Read(FForm.Enabled, Value); }
     HRESULT put_Enabled(VARIANT_BOOL Value) override { return Write(FForm.Enabled, Value); }
     HRESULT get_Cursor(int16_t* Value) override { return Read(FForm.Cursor, Value); }
     HRESULT put_Cursor(int16_t Value) override { return Write(FForm.Cursor, Value); }
 
-    // The control's own members.
-    HRESULT LoadFile(const std::string& Filename) override { return FCore.LoadFile(Filename); }
-    HRESULT SendScript(const std::string& Str) override;
-    HRESULT Open(const std::string& Filename) override { return FCore.Open(Filename); }
+    // The control's own properties.
     HRESULT get_DisplayMode(TDisplayMode* Value) override { return FCore.GetDisplayMode(Value); }
     HRESULT put_DisplayMode(TDisplayMode Value) override { return FCore.SetDisplayMode(Value); }
-    HRESULT Play() override { return FCore.Play(); }
-    HRESULT Pause() override { return FCore.Pause(); }
-    HRESULT Stop() override { return FCore.Stop(); }
-    HRESULT Close() override { return FCore.Close(); }
-    HRESULT FastForward() override { return FCore.FastForward(); }
-    HRESULT FastReverse() override { return FCore.FastReverse(); }
     HRESULT get_CurrentPosition(int32_t* Milliseconds) override {
         return FCore.GetCurrentPosition(Milliseconds);
     }
     HRESULT put_CurrentPosition(int32_t Milliseconds) override {
         return FCore.SetCurrentPosition(Milliseconds);
     }
-    HRESULT get_Duration(int32_t* Value) override;
-    HRESULT get_ScreenBackgroundColor(int32_t* Value) override;
-    HRESULT put_ScreenBackgroundColor(int32_t Value) override;
-    HRESULT get_NailBackgroundColor(int32_t* Value) override;
-    HRESULT put_NailBackgroundColor(int32_t Value) override;
+    HRESULT get_Duration(int32_t* Value) override { return Read(FCore.Duration(), Value); }
+    HRESULT get_ScreenBackgroundColor(int32_t* Value) override {
+        return Read(SwapRedBlue(FScreenColor), Value);
+    }
+    HRESULT put_ScreenBackgroundColor(int32_t Value) override {
+        return WriteColor(FScreenColor, Value, &TKivPlayerObject::ScreenColorChanged);
+    }
+    HRESULT get_NailBackgroundColor(int32_t* Value) override {
+        return Read(SwapRedBlue(FNailColor), Value);
+    }
+    HRESULT put_NailBackgroundColor(int32_t Value) override {
+        return WriteColor(FNailColor, Value, &TKivPlayerObject::NailColorChanged);
+    }
     HRESULT get_LocalIP(std::string* Value) override { return Read(FLocalIP, Value); }
     HRESULT put_LocalIP(const std::string& Value) override { return Write(FLocalIP, Value); }
-    HRESULT get_Max(int32_t* Value) override;
-    HRESULT get_Min(int32_t* Value) override;
-    HRESULT get_FullScreen(VARIANT_BOOL* Value) override;
-    HRESULT put_FullScreen(VARIANT_BOOL Value) override;
+    HRESULT get_Max(int32_t* Value) override {
+        return Read(FCore.Statistics().LastTimeStamp, Value);
+    }
+    HRESULT get_Min(int32_t* Value) override {
+        return Read(FCore.Statistics().FirstTimeStamp, Value);
+    }
+    HRESULT get_FullScreen(VARIANT_BOOL* Value) override {
+        bool on = false;
+        const HRESULT hr = FCore.GetFullScreen(&on);
+        *Value = ToVariantBool(on);
+        return hr;
+    }
+    HRESULT put_FullScreen(VARIANT_BOOL Value) override {
+        return FCore.SetFullScreen(FromVariantBool(Value));
+    }
     HRESULT get_URL(std::string* Value) override { return FCore.GetURL(Value); }
     HRESULT put_URL(const std::string& Value) override { return FCore.SetURL(Value); }
-    HRESULT get_Status(TStatus* Value) override;
-    HRESULT get_AutoStart(VARIANT_BOOL* Value) override;
-    HRESULT put_AutoStart(VARIANT_BOOL Value) override;
-    HRESULT get_KivWidth(int32_t* Value) override;
-    HRESULT get_KivHeight(int32_t* Value) override;
+    HRESULT get_Status(TStatus* Value) override { return Read(FCore.PlayState(), Value); }
+    HRESULT get_AutoStart(VARIANT_BOOL* Value) override {
+        return Read(ToVariantBool(FCore.AutoStart()), Value);
+    }
+    HRESULT put_AutoStart(VARIANT_BOOL Value) override {
+        FCore.SetAutoStart(FromVariantBool(Value));
+        return S_OK;
+    }
+    HRESULT get_KivWidth(int32_t* Value) override { return Read(FCore.KivWidth(), Value); }
+    HRESULT get_KivHeight(int32_t* Value) override { return Read(FCore.KivHeight(), Value); }
 
 protected:
     // The system colours (0x00BBGGRR) of the picture frame and the thumbnail strip
     // changed; a widget paints with them.
     virtual void ScreenColorChanged(uint32_t /*systemColor*/) {}
     virtual void NailColorChanged(uint32_t /*systemColor*/) {}
+    static HRESULT Fail(std::string text) {
+        SetErrorInfo(std::move(text));
+        return E_UNEXPECTED;
+    }
 
     TKivPlayerCore& FCore;
 
@@ -113,7 +141,15 @@ private:
         field = in;
         return S_OK;
     }
+    // 0x00RRGGBB from the host, kept and passed on as the system's 0x00BBGGRR.
+    HRESULT WriteColor(uint32_t& field, int32_t value,
+                       void (TKivPlayerObject::*changed)(uint32_t)) {
+        field = SwapRedBlue(static_cast<uint32_t>(value));
+        (this->*changed)(field);
+        return S_OK;
+    }
 
+    // Everything below belongs to the control's thread, as the core does.
     // The form's values as the form resource has them.
     struct TForm {
         VARIANT_BOOL Visible = VARIANT_TRUE, AutoScroll = VARIANT_FALSE, AutoSize = VARIANT_FALSE;
@@ -132,5 +168,7 @@ private:
     std::string FLocalIP;
     uint32_t FScreenColor = 0, FNailColor = 0; // system colours; black by default
 };
+#undef KIV_CALL
+#undef KIV_CALL1
 
 } // namespace kiv

@@ -5,7 +5,6 @@
 #include "ui/about_form.h"
 #include "ui/captions.h"
 #include "ui/kiv_player_ctrl_object.h"
-#include "ui/kiv_player_face.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -80,9 +79,7 @@ TKivPlayerCtrl::TKivPlayerCtrl(QWidget* parent, IKivPlayerEvents* events,
 
     if (!options.Thumbnails) options.Thumbnails = NewThumbnails();
     FCore = std::make_unique<TKivPlayerCore>(this, this, this, this, std::move(options));
-    FAutomation = std::make_unique<TKivPlayerCtrlObject>(*this);
-    FFace = new TKivPlayerFace(*this);
-    FSinks.Face = &FFace->Events();
+    FAutomation = MakeCtrlAutomation(*this);
     Sink().OnCreate();
 }
 

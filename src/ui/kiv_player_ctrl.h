@@ -21,9 +21,6 @@
 
 namespace kiv::ui {
 
-class TKivPlayerCtrlObject;
-class TKivPlayerFace;
-
 class TKivPlayerCtrl : public QWidget,
                        public TWindowTarget,
                        public IControlView,
@@ -53,8 +50,6 @@ public:
     // disconnects): events are invoked on it by DISPID on this thread.
     IKivPlayer& Automation();
     void SetDispatchSink(IDispatchSink* sink) { FSinks.Dispatch.Connect(sink); }
-    // The same members as Qt properties, methods and signals.
-    TKivPlayerFace* Face() const { return FFace; }
 
     TDetailFrame* frmDetail() const { return FDetail; }
     TNailsFrame* frmNails() const { return FNails; }
@@ -125,8 +120,7 @@ private:
     QPointer<TfrmStatus> FStatus;
     QPointer<QMessageBox> FBox;
     std::unique_ptr<TKivPlayerCore> FCore;
-    std::unique_ptr<TKivPlayerCtrlObject> FAutomation;
-    TKivPlayerFace* FFace = nullptr;
+    std::unique_ptr<IKivPlayer> FAutomation;
 };
 
 } // namespace kiv::ui

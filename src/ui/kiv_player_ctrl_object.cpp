@@ -1,10 +1,15 @@
 #include "ui/kiv_player_ctrl_object.h"
 
+#include "control/kiv_player_object.h"
 #include "ui/kiv_player_ctrl.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QFont>
 #include <QPalette>
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace kiv::ui {
@@ -81,14 +86,15 @@ QColor ColorOfSystem(uint32_t bgr) {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
 
-} // namespace
-
+// The standard cursor identifiers as Qt shapes; unknown ones show the arrow, as
+// the form does.
 Qt::CursorShape CursorShapeOf(int16_t cursor) {
     for (const auto& [id, shape] : kCursors)
         if (id == cursor) return shape;
     return Qt::ArrowCursor;
 }
 
+// An OLE colour: a system colour (0x800000xx) through the palette, else 0x00BBGGRR.
 std::optional<QColor> ColorOfOle(OLE_COLOR color) {
     if ((color & 0xFF000000) != 0x80000000) return ColorOfSystem(color & 0xFFFFFF);
     if (color & 0x00FFFF00) return std::nullopt;
@@ -108,88 +114,81 @@ QFont FontOf(const IFontDisp& font) {
     return f;
 }
 
-TKivPlayerCtrlObject::TKivPlayerCtrlObject(TKivPlayerCtrl& ctrl)
-    : TKivPlayerObject(ctrl.Core()), FCtrl(ctrl) {}
+class TKivPlayerCtrlObject : public TKivPlayerObject {
+public:
+    explicit TKivPlayerCtrlObject(TKivPlayerCtrl& ctrl)
+        : TKivPlayerObject(ctrl.Core()), FCtrl(ctrl) {}
 
-HRESULT TKivPlayerCtrlObject::get_Visible(VARIANT_BOOL* Value) {
-    *Value = ToVariantBool(!FCtrl.isHidden());
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::put_Visible(VARIANT_BOOL Value) {
-    FCtrl.setVisible(Value != VARIANT_FALSE);
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::get_Caption(std::string* Value) {
-    *Value = FCtrl.windowTitle().toStdString();
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::put_Caption(const std::string& Value) {
-    FCtrl.setWindowTitle(QString::fromStdString(Value));
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::put_Color(OLE_COLOR Value) {
-    const std::optional<QColor> c = ColorOfOle(Value);
-    if (!c) {
-        SetErrorInfo("Invalid property value");
-        return E_UNEXPECTED;
+    HRESULT get_Visible(VARIANT_BOOL* Value) override { return Give(!FCtrl.isHidden(), Value); }
+    HRESULT put_Visible(VARIANT_BOOL Value) override {
+        FCtrl.setVisible(Value != VARIANT_FALSE);
+        return S_OK;
     }
-    QPalette p = FCtrl.palette();
-    p.setColor(QPalette::Window, *c);
-    FCtrl.setPalette(p);
-    return TKivPlayerObject::put_Color(Value);
-}
+    HRESULT get_Caption(std::string* Value) override {
+        *Value = FCtrl.windowTitle().toStdString();
+        return S_OK;
+    }
+    HRESULT put_Caption(const std::string& Value) override {
+        FCtrl.setWindowTitle(QString::fromStdString(Value));
+        return S_OK;
+    }
+    HRESULT put_Color(OLE_COLOR Value) override {
+        const std::optional<QColor> c = ColorOfOle(Value);
+        if (!c) return Fail("Invalid property value");
+        QPalette p = FCtrl.palette();
+        p.setColor(QPalette::Window, *c);
+        FCtrl.setPalette(p);
+        return TKivPlayerObject::put_Color(Value);
+    }
+    HRESULT put_Font(TFontRef Value) override {
+        // A copy: the host may go on changing the object it passed.
+        if (Value) Value = std::make_shared<IFontDisp>(*Value);
+        const HRESULT hr = TKivPlayerObject::put_Font(Value);
+        if (hr == S_OK) FCtrl.setFont(FontOf(*Value));
+        return hr;
+    }
+    HRESULT get_Active(VARIANT_BOOL* Value) override { return Give(FCtrl.isActiveWindow(), Value); }
+    HRESULT get_DropTarget(VARIANT_BOOL* Value) override {
+        return Give(FCtrl.acceptDrops(), Value);
+    }
+    HRESULT put_DropTarget(VARIANT_BOOL Value) override {
+        FCtrl.setAcceptDrops(Value != VARIANT_FALSE);
+        return S_OK;
+    }
+    HRESULT get_Enabled(VARIANT_BOOL* Value) override { return Give(FCtrl.isEnabled(), Value); }
+    HRESULT put_Enabled(VARIANT_BOOL Value) override {
+        FCtrl.setEnabled(Value != VARIANT_FALSE);
+        return S_OK;
+    }
+    HRESULT put_Cursor(int16_t Value) override {
+        if (Value == 0)
+            FCtrl.unsetCursor();
+        else
+            FCtrl.setCursor(CursorShapeOf(Value));
+        return TKivPlayerObject::put_Cursor(Value);
+    }
 
-HRESULT TKivPlayerCtrlObject::put_Font(TFontRef Value) {
-    // A copy: the host may go on changing the object it passed.
-    if (Value) Value = std::make_shared<IFontDisp>(*Value);
-    const HRESULT hr = TKivPlayerObject::put_Font(Value);
-    if (hr == S_OK) FCtrl.setFont(FontOf(*Value));
-    return hr;
-}
+protected:
+    void ScreenColorChanged(uint32_t systemColor) override {
+        FCtrl.frmDetail()->SetColor(ColorOfSystem(systemColor));
+    }
+    void NailColorChanged(uint32_t systemColor) override {
+        FCtrl.frmNails()->SetBackgroundColor(ColorOfSystem(systemColor));
+    }
 
-HRESULT TKivPlayerCtrlObject::get_Active(VARIANT_BOOL* Value) {
-    *Value = ToVariantBool(FCtrl.isActiveWindow());
-    return S_OK;
-}
+private:
+    static HRESULT Give(bool b, VARIANT_BOOL* out) {
+        *out = ToVariantBool(b);
+        return S_OK;
+    }
 
-HRESULT TKivPlayerCtrlObject::get_DropTarget(VARIANT_BOOL* Value) {
-    *Value = ToVariantBool(FCtrl.acceptDrops());
-    return S_OK;
-}
+    TKivPlayerCtrl& FCtrl; // the control's thread, as the object is
+};
 
-HRESULT TKivPlayerCtrlObject::put_DropTarget(VARIANT_BOOL Value) {
-    FCtrl.setAcceptDrops(Value != VARIANT_FALSE);
-    return S_OK;
-}
+} // namespace
 
-HRESULT TKivPlayerCtrlObject::get_Enabled(VARIANT_BOOL* Value) {
-    *Value = ToVariantBool(FCtrl.isEnabled());
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::put_Enabled(VARIANT_BOOL Value) {
-    FCtrl.setEnabled(Value != VARIANT_FALSE);
-    return S_OK;
-}
-
-HRESULT TKivPlayerCtrlObject::put_Cursor(int16_t Value) {
-    if (Value == 0)
-        FCtrl.unsetCursor();
-    else
-        FCtrl.setCursor(CursorShapeOf(Value));
-    return TKivPlayerObject::put_Cursor(Value);
-}
-
-void TKivPlayerCtrlObject::ScreenColorChanged(uint32_t systemColor) {
-    FCtrl.frmDetail()->SetColor(ColorOfSystem(systemColor));
-}
-
-void TKivPlayerCtrlObject::NailColorChanged(uint32_t systemColor) {
-    FCtrl.frmNails()->SetBackgroundColor(ColorOfSystem(systemColor));
+std::unique_ptr<IKivPlayer> MakeCtrlAutomation(TKivPlayerCtrl& ctrl) {
+    return std::make_unique<TKivPlayerCtrlObject>(ctrl);
 }
 
 } // namespace kiv::ui

@@ -92,15 +92,19 @@ protected:
 } // namespace
 
 TEST(AutomationTables, MembersFollowTheInterfaceInSlotOrderAndNamesFindThem) {
-    // The abstract class declares its members one per line in slot order.
-    const auto header = std::filesystem::path(KIV_SOURCE_DIR) / "src/control/ikivplayer.h";
+    // The list declares the interface's members one per line in slot order: a
+    // property is read then written, a method is called.
+    const auto header = std::filesystem::path(KIV_SOURCE_DIR) / "src/control/kiv_player_members.h";
     std::ifstream in(header);
     ASSERT_TRUE(in) << header;
     std::vector<std::string> declared;
-    const std::regex decl(R"(virtual HRESULT (\w+)\()");
+    const std::regex decl(R"(^\s*(PROP|READ|CALL1?)\((\w+),)");
     for (std::string line; std::getline(in, line);) {
         std::smatch m;
-        if (std::regex_search(line, m, decl)) declared.push_back(m[1]);
+        if (!std::regex_search(line, m, decl)) continue;
+        if (m[1] == "PROP" || m[1] == "READ") declared.push_back("get_" + m[2].str());
+        if (m[1] == "PROP") declared.push_back("put_" + m[2].str());
+        if (m[1].str().starts_with("CALL")) declared.push_back(m[2]);
     }
     ASSERT_EQ(declared.size(), 65u);
 

@@ -1,18 +1,17 @@
 // The automation interface on the widget: late binding onto the real control,
 // the form's properties reaching the widget, events to a late-bound sink, and
-// the Qt face as a script engine binds it.
+// the script binding in a script engine.
 #include "control/dispatch.h"
 #include "support/kiv_script.h"
 #include "ui/captions.h"
 #include "ui/kiv_player_ctrl.h"
-#include "ui/kiv_player_face.h"
+#include "ui/script_binding.h"
 #include "ui/ui_app.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QJSEngine>
-#include <QSignalSpy>
 #include <QTest>
 
 namespace kiv::ui {
@@ -27,30 +26,28 @@ public:
         Last = s;
         FWaiter.Notify();
     }
+    void OnKeyPress(int16_t& key) override {
+        if (KeyLeft) key = KeyLeft;
+    }
     TStatus Last = vpClosed;
+    int16_t KeyLeft = 0;
 
 private:
     test::TWaiter& FWaiter;
 };
 
-// A page's sink: DISPIDs and arguments as text; a key it is given becomes Replace.
+// A page's sink: DISPIDs and arguments as text.
 class TPage : public IDispatchSink {
 public:
     HRESULT Invoke(DISPID id, std::vector<TVariant>& args) override {
         std::string s = std::to_string(id);
         for (const TVariant& a : args) {
-            if (a.Type == (VT_BYREF | VT_I2)) {
-                s += " " + std::to_string(*a.Ref);
-                *a.Ref = Replace;
-            } else {
-                s += " " + std::to_string(a.Int);
-            }
+            s += " " + std::to_string(a.Type == (VT_BYREF | VT_I2) ? *a.Ref : a.Int);
         }
         if (id != 16) Fired.push_back(s); // paints come as they will
         return S_OK;
     }
     std::vector<std::string> Fired;
-    int16_t Replace = 0;
 };
 
 class AutomationCtrlTest : public ::testing::Test {
@@ -200,15 +197,13 @@ TEST_F(AutomationCtrlTest, TheFormsPropertiesReachTheWidget) {
 
 TEST_F(AutomationCtrlTest, EventsReachALateBoundSinkWhileItIsAttached) {
     TPage page;
-    page.Replace = 0x162; // only the low byte counts: 'b'
-    QSignalSpy keys(Ctrl->Face(), &TKivPlayerFace::OnKeyPress);
+    States.KeyLeft = 'b';
     Ctrl->SetDispatchSink(&page);
     QTest::mouseClick(Ctrl->frmDetail()->imgPic(), Qt::LeftButton);
     QTest::keyClick(Ctrl->frmDetail()->imgPic(), Qt::Key_A);
     EXPECT_EQ(P().put_DisplayMode(dmOriginal), S_OK);
-    EXPECT_EQ(page.Fired, (std::vector<std::string>{"2", "11 97", "203 2"}));
-    ASSERT_EQ(keys.size(), 1);
-    EXPECT_EQ(keys[0][0].toInt(), 'b') << "the face sees the key the page left";
+    EXPECT_EQ(page.Fired, (std::vector<std::string>{"2", "11 98", "203 2"}))
+        << "the page sees the key the host's sink left";
 
     Ctrl->SetDispatchSink(nullptr);
     page.Fired.clear();
@@ -217,31 +212,42 @@ TEST_F(AutomationCtrlTest, EventsReachALateBoundSinkWhileItIsAttached) {
     EXPECT_TRUE(page.Fired.empty());
 }
 
-TEST_F(AutomationCtrlTest, AScriptEngineBindsTheFaceByName) {
+TEST_F(AutomationCtrlTest, AScriptEngineBindsThePlayerByName) {
     QJSEngine engine;
-    engine.globalObject().setProperty("player", engine.newQObject(Ctrl->Face()));
     engine.globalObject().setProperty("path", QString::fromStdString(Path));
-    const QJSValue r = engine.evaluate(R"JS(
-        const seen = [];
-        player.OnPlayStateChanged.connect(s => seen.push("state " + s));
-        player.OnDisplayModeChanged.connect(m => seen.push("mode " + m));
-        player.Caption = "by name";
-        player.AutoStart = false;
-        player.ScreenBackgroundColor = 0xFF00FF00;
-        player.DisplayMode = 2;
-        let error = "";
-        try { player.SendScript(""); } catch (e) { error = e.message; }
-        player.Open(path);
-        [seen.join(","), player.Caption, player.Status, player.AutoStart,
-         player.ScreenBackgroundColor, error, player.Cursor, typeof player.Visible].join("|");
-    )JS");
-    ASSERT_FALSE(r.isError()) << r.toString().toStdString();
-    EXPECT_EQ(r.toString().toStdString(),
-              "mode 2,state 7|by name|7|false|65280|Not Implement|0|boolean");
-    EXPECT_EQ(Ctrl->windowTitle(), "by name");
-    EXPECT_EQ(FrameColor(), QColor(0, 255, 0));
-    ASSERT_TRUE(Waiter.Until([&] { return States.Last == vpOpened; }));
-    EXPECT_EQ(engine.evaluate("player.Status + ' ' + player.KivWidth").toString(), "1 40");
+    {
+        TScriptBinding binding(*Ctrl, engine);
+        engine.globalObject().setProperty("player", binding.Player());
+        const QJSValue r = engine.evaluate(R"JS(
+            var seen = []; // read again below
+            player.attachEvent("OnPlayStateChanged", s => seen.push("state " + s));
+            player.attachEvent("OnDisplayModeChanged", m => seen.push("mode " + m));
+            player.Caption = "by name";
+            player.AutoStart = false;
+            player.ScreenBackgroundColor = 0xFF00FF00;
+            player.DisplayMode = 2;
+            player.Font.Bold = true;
+            let error = "";
+            try { player.SendScript(""); } catch (e) { if (e instanceof Error) error = e.message; }
+            player.Open(path);
+            [seen.join(","), player.Caption, player.Status, player.AutoStart,
+             player.ScreenBackgroundColor, error, player.Cursor, typeof player.Visible,
+             player.Font.Bold].join("|");
+        )JS");
+        ASSERT_FALSE(r.isError()) << r.toString().toStdString();
+        EXPECT_EQ(r.toString().toStdString(),
+                  "mode 2,state 7|by name|7|false|65280|Not Implement|0|boolean|true");
+        EXPECT_EQ(Ctrl->windowTitle(), "by name");
+        EXPECT_EQ(FrameColor(), QColor(0, 255, 0));
+        EXPECT_TRUE(Ctrl->font().bold());
+        ASSERT_TRUE(Waiter.Until([&] { return States.Last == vpOpened; }));
+        EXPECT_EQ(engine.evaluate("seen.join(',') + ' ' + player.Status + ' ' + player.KivWidth")
+                      .toString(),
+                  "mode 2,state 7,state 1 1 40");
+    }
+    // Gone, it hears no more.
+    EXPECT_EQ(P().put_DisplayMode(dmAdaptive), S_OK);
+    EXPECT_EQ(engine.evaluate("seen.length").toInt(), 3);
 }
 
 } // namespace
