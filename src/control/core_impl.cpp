@@ -46,6 +46,7 @@ TCore::TCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view
     FCacheFolder = FOptions.CacheFolder.empty() ? MakeCacheFolder(&error) : FOptions.CacheFolder;
     if (!error.empty()) FView->ShowError(error, TFailureKind::CacheFolder);
     FContext.Window = FWindow;
+    if (!FWindow) FOptions.Thumbnails.reset(); // its threads would have nowhere to post
     if (FOptions.Thumbnails) FOptions.Thumbnails->Attach(*FWindow, *FView);
     InitDecoder();
 }
