@@ -1,6 +1,7 @@
 // The record of one control's opened recording, shared by its threads.
 #pragma once
 
+#include "buffers/activity.h"
 #include "buffers/frames_buffer.h"
 #include "buffers/index_table.h"
 #include "buffers/key_frames_buffer.h"
@@ -18,6 +19,8 @@ struct TPlayContext {
     TFramesBuffer Frames;
     TKeyFramesBuffer KeyFrames;
     TIndexTable IndexTable;
+    // What the recording does when, from the records read or scanned.
+    TActivity Activity;
     // Set and cleared by the control's thread while no reading thread runs.
     TFillThread* FillThread = nullptr;
     // Where WM_DRAWTO goes: the play thread's queue (or a test's stand-in).

@@ -59,6 +59,8 @@ struct TStatistics {
     int32_t IndexEntries = 0;
     bool Live = false;    // a live or multicast source
     uint32_t Skipped = 0; // damaged samples the play thread passed over
+    uint32_t Lag = 0;     // how far the last sample drawn was behind the clock, ms
+    double Rate = 1;      // the rate of playing
 };
 
 // Waits before the next attempt of a failed open, then runs elapsed on the

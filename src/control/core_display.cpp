@@ -106,7 +106,11 @@ TStatistics TCore::Statistics() const {
         s.BitRate = fill->BitRate();
         s.Live = fill->SourceKind() == skLive || fill->SourceKind() == skMulticast;
     }
-    if (FPlayThread) s.Skipped = FPlayThread->SkippedSamples();
+    if (FPlayThread) {
+        s.Skipped = FPlayThread->SkippedSamples();
+        s.Lag = FPlayThread->Lag();
+    }
+    s.Rate = FRate;
     return s;
 }
 

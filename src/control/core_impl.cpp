@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
@@ -116,6 +117,7 @@ HRESULT TCore::Open(const std::string& address) {
                             {Cancel, BeginOpen}}};
     CancelRetry();
     FRetryDelay = 0; // a host's own open starts the spacing afresh
+    FRate = 1;
     return Run(kRow, &address);
 }
 
@@ -225,8 +227,10 @@ void TCore::BeginOpen(const std::string& address) {
     KIV_ASSERT(FStatus == vpClosed, kUnit);
     FUrl = ResolveAddress(address);
     if (FOptions.Thumbnails) FOptions.Thumbnails->Stop();
+    FContext.Activity.Clear();
     TReadingSource source = StartReadingThread(FUrl, FContext, FCacheFolder);
     FFillThread = std::move(source.Thread);
+    FSourceName = source.Name;
     FContext.Window = FWindow;
     SetStatus(vpOpening, true);
     FFillThread->Open(source.Name);
@@ -243,6 +247,10 @@ void TCore::OnOpenResult(const TMessage& m) {
         FPlayThread->Start();
         FContext.PlayThread = FPlayThread.get();
         FPositionRequests = 0;
+        ApplyNavigation();
+        // A local file's activity comes from one pass over its record headers.
+        if (FFillThread->SourceKind() == skLocalFile)
+            FScan = std::make_unique<TActivityScan>(FSourceName, FContext.Activity);
         ApplyDisplayMode();
         if (FOptions.Thumbnails) FOptions.Thumbnails->Load(FUrl, FCacheFolder);
         SetStatus(vpOpened, true);
@@ -298,6 +306,7 @@ void TCore::ReleaseSource() {
     // may still post WM_DRAWTO to it until it has ended too.
     // A play thread waiting for a stalled read must not hold the host up.
     if (FFillThread) FFillThread->Abort();
+    FScan.reset();
     if (FPlayThread) FPlayThread->Destroy();
     if (FFillThread) FFillThread->Destroy();
     FContext.PlayThread = nullptr;
@@ -307,6 +316,7 @@ void TCore::ReleaseSource() {
     FContext.Frames.Clear();
     FContext.KeyFrames.Clear();
     FContext.IndexTable.Clear();
+    FContext.Activity.Clear();
     SetStatus(vpClosed, false);
     FView->SourceReleased();
 }
@@ -317,6 +327,66 @@ void TCore::CancelOpen() {
     FFillThread.reset();
     FContext.FillThread = nullptr;
     SetStatus(vpClosed, false);
+}
+
+HRESULT TCore::SetRate(double rate) {
+    if (!(rate >= 0.25 && rate <= 16)) {
+        SetErrorInfo("Invalid property value");
+        return E_UNEXPECTED;
+    }
+    FRate = rate;
+    if (FPlayThread) FPlayThread->SetRate(static_cast<int32_t>(std::lround(rate * 1000)));
+    return S_OK;
+}
+
+HRESULT TCore::SetSkipIdle(bool on) {
+    FSkipIdle = on;
+    ApplyNavigation();
+    return S_OK;
+}
+
+HRESULT TCore::SetIdleThreshold(int32_t ms) {
+    if (ms < 100) {
+        SetErrorInfo("Invalid property value");
+        return E_UNEXPECTED;
+    }
+    FIdleThreshold = ms;
+    ApplyNavigation();
+    return S_OK;
+}
+
+HRESULT TCore::SetIdleCap(int32_t ms) {
+    if (ms < 0) {
+        SetErrorInfo("Invalid property value");
+        return E_UNEXPECTED;
+    }
+    FIdleCap = ms;
+    ApplyNavigation();
+    return S_OK;
+}
+
+void TCore::ApplyNavigation() {
+    if (!FPlayThread) return;
+    FPlayThread->SetRate(static_cast<int32_t>(std::lround(FRate * 1000)));
+    FPlayThread->SetIdleSkipping(FSkipIdle, static_cast<uint32_t>(FIdleThreshold),
+                                 static_cast<uint32_t>(FIdleCap));
+}
+
+HRESULT TCore::NextMarker() {
+    uint32_t marker = 0;
+    if (FPlayThread && FContext.Activity.NextMarker(FPlayThread->CurrentPosition(), marker))
+        return SetCurrentPosition(static_cast<int32_t>(marker));
+    return S_OK;
+}
+
+HRESULT TCore::PreviousMarker() {
+    // Pressed again just after a marker it goes one further back.
+    constexpr uint32_t kWithinMs = 1000;
+    uint32_t marker = 0;
+    if (FPlayThread &&
+        FContext.Activity.PreviousMarker(FPlayThread->CurrentPosition(), kWithinMs, marker))
+        return SetCurrentPosition(static_cast<int32_t>(marker));
+    return S_OK;
 }
 
 } // namespace kiv

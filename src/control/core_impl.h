@@ -6,6 +6,7 @@
 #include "control/kiv_player_core.h"
 #include "playback/play_clock.h"
 #include "playback/play_thread.h"
+#include "sources/activity_scan.h"
 #include "sources/fill_thread.h"
 
 #include <memory>
@@ -59,6 +60,24 @@ public:
     void RelayoutThumbnails(int32_t count);
     void HandleMessage(const TMessage& m);
 
+    HRESULT SetRate(double rate);
+    double Rate() const { return FRate; }
+    HRESULT SetSkipIdle(bool on);
+    bool SkipIdle() const { return FSkipIdle; }
+    HRESULT SetIdleThreshold(int32_t ms);
+    int32_t IdleThreshold() const { return FIdleThreshold; }
+    HRESULT SetIdleCap(int32_t ms);
+    int32_t IdleCap() const { return FIdleCap; }
+    void SetPauseOnMarker(bool on) { FPauseOnMarker = on; }
+    bool PauseOnMarker() const { return FPauseOnMarker; }
+    std::vector<TActivitySecond> Activity() const { return FContext.Activity.Seconds(); }
+    std::vector<TMarker> Markers() const { return FContext.Activity.Markers(); }
+    std::vector<TIdleStretch> IdleStretches() const {
+        return FContext.Activity.IdleStretches(static_cast<uint32_t>(FIdleThreshold));
+    }
+    HRESULT NextMarker();
+    HRESULT PreviousMarker();
+
 private:
     friend class TKivPlayerCoreProbe; // tests look inside
     enum class TStep { Play, Pause, Stop, Scan, Reverse, Release, Cancel, BeginOpen };
@@ -111,6 +130,9 @@ private:
     void OnPositionChanged(const TMessage& m);
     void OnThumbnailMessage(const TMessage& m);
     void OnPlayPosition(const TMessage& m);
+    void OnMarkerPassed(const TMessage& m);
+    // The rate and idle settings, to the play thread.
+    void ApplyNavigation();
     void OnPositionAnswered(const TMessage& m);
     void OnPlayedToEnd(const TMessage& m);
     void OnClockHeld(const TMessage& m);
@@ -138,6 +160,13 @@ private:
     uint32_t FPositionRequests = 0; // sent to the current play thread
     uint32_t FRetryDelay = 0;       // ms of the next wait; 0 before the first retry
     bool FRetryPending = false;
+    double FRate = 1; // an open starts at 1
+    bool FSkipIdle = false;
+    int32_t FIdleThreshold = 2000; // ms
+    int32_t FIdleCap = 500;        // ms
+    bool FPauseOnMarker = false;
+    std::string FSourceName;              // what the reading thread opened
+    std::unique_ptr<TActivityScan> FScan; // a local file's activity, built aside
 };
 
 } // namespace kiv

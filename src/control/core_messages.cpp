@@ -28,6 +28,7 @@ const TCore::THandler TCore::kHandlers[] = {
     {WM_PLAYEDTOEND, &TCore::OnPlayedToEnd},
     {WM_CLOCKHELD, &TCore::OnClockHeld},
     {WM_PLAYPOSITION, &TCore::OnPlayPosition},
+    {WM_MARKERPASSED, &TCore::OnMarkerPassed},
 };
 
 void TCore::HandleMessage(const TMessage& m) {
@@ -93,6 +94,16 @@ void TCore::OnPlayPosition(const TMessage& m) {
 
 void TCore::OnThumbnailMessage(const TMessage& m) {
     if (FOptions.Thumbnails) FOptions.Thumbnails->HandleMessage(m);
+}
+
+void TCore::OnMarkerPassed(const TMessage& m) {
+    if (!FPlayThread) return;
+    const auto ms = static_cast<uint32_t>(m.WParam);
+    std::string text;
+    for (const TMarker& marker : FContext.Activity.Markers())
+        if (marker.Time == ms) text = marker.Text;
+    FView->MarkerPassed(ms, text);
+    if (FPauseOnMarker && FStatus == vpPlaying) Pause();
 }
 
 void TCore::OnPositionAnswered(const TMessage& m) {

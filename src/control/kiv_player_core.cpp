@@ -118,6 +118,52 @@ void TKivPlayerCore::HandleMessage(const TMessage& m) {
     FCore->HandleMessage(m);
 }
 
+HRESULT TKivPlayerCore::SetRate(double rate) {
+    return FCore->SetRate(rate);
+}
+double TKivPlayerCore::Rate() const {
+    return FCore->Rate();
+}
+HRESULT TKivPlayerCore::SetSkipIdle(bool on) {
+    return FCore->SetSkipIdle(on);
+}
+bool TKivPlayerCore::SkipIdle() const {
+    return FCore->SkipIdle();
+}
+HRESULT TKivPlayerCore::SetIdleThreshold(int32_t ms) {
+    return FCore->SetIdleThreshold(ms);
+}
+int32_t TKivPlayerCore::IdleThreshold() const {
+    return FCore->IdleThreshold();
+}
+HRESULT TKivPlayerCore::SetIdleCap(int32_t ms) {
+    return FCore->SetIdleCap(ms);
+}
+int32_t TKivPlayerCore::IdleCap() const {
+    return FCore->IdleCap();
+}
+void TKivPlayerCore::SetPauseOnMarker(bool on) {
+    FCore->SetPauseOnMarker(on);
+}
+bool TKivPlayerCore::PauseOnMarker() const {
+    return FCore->PauseOnMarker();
+}
+std::vector<TActivitySecond> TKivPlayerCore::Activity() const {
+    return FCore->Activity();
+}
+std::vector<TMarker> TKivPlayerCore::Markers() const {
+    return FCore->Markers();
+}
+std::vector<TIdleStretch> TKivPlayerCore::IdleStretches() const {
+    return FCore->IdleStretches();
+}
+HRESULT TKivPlayerCore::NextMarker() {
+    return FCore->NextMarker();
+}
+HRESULT TKivPlayerCore::PreviousMarker() {
+    return FCore->PreviousMarker();
+}
+
 const char* FailureCaption(TFailureKind kind) {
     return kind == TFailureKind::CacheFolder ? "File" : "KivPlayer";
 }

@@ -6,11 +6,13 @@
 #include "control/control_types.h"
 #include "control/control_view.h"
 #include "control/thumbnails.h"
+#include "format/activity.h"
 #include "platform/window_target.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -94,6 +96,34 @@ public:
     // The thumbnail strip's width changed: its count cells re-flow, one
     // ThumbnailLayoutStep at a time.
     void RelayoutThumbnails(int32_t count);
+
+    // Finding the moment, beyond the automation interface. The rate of playing,
+    // 0.25 to 16 (any value between; others fail): it takes effect at once, also
+    // in a gap, never moves the position, and is kept across pause, seek and
+    // stop; an open starts at 1. FastForward still scans at twice normal.
+    HRESULT SetRate(double rate);
+    double Rate() const;
+    // Idle stretches (nothing changes the picture or moves the pointer for longer
+    // than the threshold) play in the cap each; the recording's own time is the
+    // one shown and sought.
+    HRESULT SetSkipIdle(bool on);
+    bool SkipIdle() const;
+    HRESULT SetIdleThreshold(int32_t ms); // at least 100
+    int32_t IdleThreshold() const;
+    HRESULT SetIdleCap(int32_t ms); // 0 or more
+    int32_t IdleCap() const;
+    // Playing pauses at each marker it passes.
+    void SetPauseOnMarker(bool on);
+    bool PauseOnMarker() const;
+    // From the record headers: per second, what the recording does; its markers;
+    // its idle stretches under the threshold now set.
+    std::vector<TActivitySecond> Activity() const;
+    std::vector<TMarker> Markers() const;
+    std::vector<TIdleStretch> IdleStretches() const;
+    // Seeks to the next marker, or the previous one (one further back within a
+    // second after a marker); nothing without one.
+    HRESULT NextMarker();
+    HRESULT PreviousMarker();
 
     // The one duty a host has toward the core's threads: every message they
     // posted to the window, handed back here on the core's thread. Failures go

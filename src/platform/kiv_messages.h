@@ -26,6 +26,8 @@ constexpr uint32_t WM_DRAWTO = WM_USER + 6;      // from the reading threads: a 
 constexpr uint32_t WM_SCANFORWARD = WM_USER + 7;
 constexpr uint32_t WM_CONTINUE = WM_USER + 8;
 constexpr uint32_t WM_REPAINT = WM_USER + 9;
+constexpr uint32_t WM_SETRATE = WM_USER + 10; // wParam: the rate in thousandths
+constexpr uint32_t WM_SETIDLE = WM_USER + 11; // the idle-skipping settings changed
 
 // To the thumbnail layout thread: wParam the number of thumbnails.
 constexpr uint32_t WM_LAYOUTNAILS = WM_USER + 400;
@@ -57,6 +59,8 @@ constexpr uint32_t WM_CLOCKHELD = WM_USER + 22;
 // The position while playing, wParam ms: at most one per kPositionNoticeMs of the clock.
 constexpr uint32_t WM_PLAYPOSITION = WM_USER + 23;
 constexpr uint32_t kPositionNoticeMs = 100;
+// A marker was played past: wParam its time stamp, ms.
+constexpr uint32_t WM_MARKERPASSED = WM_USER + 24;
 
 // A changed rectangle travels as two 16-bit pairs.
 inline intptr_t PackPoint(int32_t x, int32_t y) {

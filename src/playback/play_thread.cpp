@@ -6,6 +6,7 @@
 #include "platform/kiv_messages.h"
 #include "sources/fill_thread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -65,6 +66,15 @@ void TPlayThread::SetPosition(uint32_t ms) {
 }
 void TPlayThread::Repaint() {
     TThread::Post(WM_REPAINT, 0, 0);
+}
+void TPlayThread::SetRate(int32_t thousandths) {
+    TThread::Post(WM_SETRATE, thousandths, 0);
+}
+void TPlayThread::SetIdleSkipping(bool on, uint32_t thresholdMs, uint32_t capMs) {
+    FIdleThreshold = thresholdMs;
+    FIdleCap = capMs;
+    FSkipIdle = on;
+    TThread::Post(WM_SETIDLE, 0, 0);
 }
 
 void TPlayThread::PostToWindow(uint32_t msg, intptr_t wParam, intptr_t lParam) {
@@ -139,6 +149,16 @@ void TPlayThread::Dispatch(const TMessage& m) {
         PostChangedRect(true);
         if (FPlaying) DrawSampleOneByOne();
         break;
+    case WM_SETRATE:
+        // From the recording time the clock reads now: the position does not move.
+        if (FClockRunning) StartClock(ClockReading());
+        FRate = std::clamp(static_cast<int32_t>(m.WParam), kMinRate, kMaxRate);
+        if (FPlaying) DrawSampleOneByOne();
+        break;
+    case WM_SETIDLE:
+        FIdleSkipped = UINT32_MAX;
+        if (FPlaying) DrawSampleOneByOne();
+        break;
     default:
         break;
     }
@@ -156,7 +176,22 @@ void TPlayThread::StopClock(uint32_t position) {
 }
 
 uint32_t TPlayThread::ClockReading() {
-    return FStartPosition + (FClock->Now() - FStartTick) * static_cast<uint32_t>(FSpeed);
+    // The start may lie ahead of now: an idle stretch shortened.
+    const int64_t elapsed = static_cast<int32_t>(FClock->Now() - FStartTick);
+    const int64_t reading = int64_t{FStartPosition} + elapsed * Factor() / 1000;
+    return static_cast<uint32_t>(std::clamp<int64_t>(reading, 0, UINT32_MAX));
+}
+
+void TPlayThread::SkipIdleBefore(uint32_t sampleTime) {
+    if (!FSkipIdle || !FClockRunning) return;
+    TIdleStretch stretch;
+    if (!FContext->Activity.IdleStretchAt(FCurrentPosition, FIdleThreshold, stretch)) return;
+    if (sampleTime > stretch.To || stretch.To == FIdleSkipped) return;
+    FIdleSkipped = stretch.To;
+    // The stretch's end comes the cap after its start was drawn, and the clock
+    // runs on from there as before.
+    FStartTick = FDrawnTick + FIdleCap;
+    FStartPosition = stretch.To;
 }
 
 void TPlayThread::DrawSampleOneByOne() {
@@ -209,9 +244,12 @@ void TPlayThread::DrawSampleOneByOne() {
                     }
                     continue;
                 }
+                SkipIdleBefore(time);
+                if (static_cast<int32_t>(ClockReading() - time) >= 0) continue; // due now
                 // Due when the reading reaches the time stamp.
-                uint32_t ahead = time - ClockReading();
-                uint32_t tick = FClock->Now() + (ahead + FSpeed - 1) / FSpeed;
+                const int64_t ahead = time - ClockReading();
+                const auto tick =
+                    FClock->Now() + static_cast<uint32_t>((ahead * 1000 + Factor() - 1) / Factor());
                 if (WaitForPositionNotice(tick, time)) continue;
                 FClock->WaitUntil(tick, time, waitMessage);
                 continue;
@@ -220,12 +258,18 @@ void TPlayThread::DrawSampleOneByOne() {
             FCurrentPosition = time;
             FEndTold = FHoldTold = false;
             if (!FClockRunning) StartClock(time);
-            FClock->Drawn(time, static_cast<int32_t>(ClockReading() - time));
+            const int32_t late = static_cast<int32_t>(ClockReading() - time);
+            FClock->Drawn(time, late);
+            // Late samples are drawn back to back, none passed over: when decoding
+            // cannot keep up, the picture falls behind the clock by this much.
+            FLag = static_cast<uint32_t>(std::max(late, 0));
+            FDrawnTick = FClock->Now();
             try {
                 DrawSample(held, prepared);
             } catch (const std::exception& e) {
                 Skip(held, "DrawSampleOneByOne", e);
             }
+            if (SampleKind(held) == skMarker) PostToWindow(WM_MARKERPASSED, time, 0);
             TrimIfFull();
             PostChangedRect(false);
             TellPosition();

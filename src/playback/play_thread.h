@@ -18,6 +18,7 @@ namespace kiv {
 
 class TPlayThread : public TThread, public TWindowTarget {
 public:
+    static constexpr int32_t kMinRate = 250, kMaxRate = 16000; // thousandths
     // dumpPath: where the frames listing goes when the buffer is found inconsistent.
     TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock, std::string dumpPath);
     ~TPlayThread() override;
@@ -33,6 +34,11 @@ public:
     void ScanForward();
     void SetPosition(uint32_t ms);
     void Repaint();
+    // The rate of playing, in thousandths (250 to 16000); takes effect at once,
+    // also in the middle of a gap, without moving the position.
+    void SetRate(int32_t thousandths);
+    // Idle stretches (no change for longer than thresholdMs) play in capMs each.
+    void SetIdleSkipping(bool on, uint32_t thresholdMs, uint32_t capMs);
 
     bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
         return TThread::Post(msg, wParam, lParam);
@@ -42,6 +48,8 @@ public:
     // Samples passed over because they failed to decode or compose.
     uint32_t SkippedSamples() const { return FSkipped.load(); }
     int32_t CurrentIndex() const { return FCurrentIndex.load(); }
+    // How far the last sample drawn was behind the clock, recording ms.
+    uint32_t Lag() const { return FLag.load(); }
     bool Playing() const { return FPlaying.load(); }
     // Null until the thread has created it; read the picture under its lock.
     TBackBuffer* BackBuffer() { return FBackBuffer.get(); }
@@ -76,6 +84,11 @@ private:
     void StopClock(uint32_t position);
     uint32_t ClockReading();
     bool MessageWaiting();
+    // The clock's factor in thousandths: twice normal while scanning, else the rate.
+    int64_t Factor() const { return FSpeed == 2 ? 2000 : FRate; }
+    // When the held sample lies in an idle stretch, the clock is moved on so that
+    // the stretch lasts the cap.
+    void SkipIdleBefore(uint32_t sampleTime);
     void PostToWindow(uint32_t msg, intptr_t wParam, intptr_t lParam);
     void PostCommand(uint32_t msg, bool wait);
 
@@ -90,17 +103,24 @@ private:
     uint32_t FStartTick = 0;                   // thread
     uint32_t FStartPosition = 0;               // thread
     std::atomic<bool> FPlaying{false};         // written by the thread
-    int32_t FSpeed = 1;                        // thread
-    uint32_t FPositionRequests = 0;            // thread: WM_SETPOSITION taken, merged ones too
-    bool FDrawToExpected = false;              // thread: a WM_DRAWTO will answer a request
-    uint32_t FDrawToRequests = 0;              // thread: the requests that WM_DRAWTO answers
-    bool FEndTold = false;                     // thread: WM_PLAYEDTOEND posted since the last draw
-    bool FHoldTold = false;                    // thread: WM_CLOCKHELD posted since the last draw
-    bool FSegmentDamaged = false;              // thread: the last key frame drawn was damaged
-    bool FPositionHeld = false;                // thread: a drawn position not told yet
-    bool FPositionTold = false;                // thread: FPositionTick is set
-    uint32_t FPositionTick = 0;                // thread: clock tick of the last WM_PLAYPOSITION
-    std::atomic<uint32_t> FSkipped{0};         // written by the thread
+    int32_t FSpeed = 1;                        // thread: 2 while scanning
+    int32_t FRate = 1000;                      // thread: thousandths
+    std::atomic<bool> FSkipIdle{false};        // set by any thread; WM_SETIDLE follows
+    std::atomic<uint32_t> FIdleThreshold{2000};
+    std::atomic<uint32_t> FIdleCap{500};
+    uint32_t FIdleSkipped = UINT32_MAX; // thread: the end of the stretch skipped last
+    uint32_t FDrawnTick = 0;            // thread: clock tick of the last sample drawn
+    std::atomic<uint32_t> FLag{0};      // written by the thread
+    uint32_t FPositionRequests = 0;     // thread: WM_SETPOSITION taken, merged ones too
+    bool FDrawToExpected = false;       // thread: a WM_DRAWTO will answer a request
+    uint32_t FDrawToRequests = 0;       // thread: the requests that WM_DRAWTO answers
+    bool FEndTold = false;              // thread: WM_PLAYEDTOEND posted since the last draw
+    bool FHoldTold = false;             // thread: WM_CLOCKHELD posted since the last draw
+    bool FSegmentDamaged = false;       // thread: the last key frame drawn was damaged
+    bool FPositionHeld = false;         // thread: a drawn position not told yet
+    bool FPositionTold = false;         // thread: FPositionTick is set
+    uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
+    std::atomic<uint32_t> FSkipped{0};  // written by the thread
     TEvent FCommandEvent;
     std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts
     std::unique_ptr<uint8_t[]> FDecodeBuffer; // thread

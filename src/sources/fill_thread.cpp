@@ -261,6 +261,7 @@ void TFillThread::HandleRead(int32_t target) {
                 break;
             }
             const uint32_t time = SampleTimeStamp(record.get());
+            FContext->Activity.Note(record.get());
             const int32_t index = frames.AddSample(std::move(record));
             if (target >= 0 && !found) {
                 if (time > static_cast<uint32_t>(target)) {

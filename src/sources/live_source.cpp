@@ -47,12 +47,14 @@ void TLiveSource::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
         // Nothing before the first key frame can be shown.
         if (!key) return;
         LearnPictureSize(record.get());
+        FContext->Activity.Note(record.get());
         frames.AddSample(std::move(record));
         FContext->IndexTable.AddEntry({time, 0});
         FState = lsStreaming;
         PostOpenResult(srOk);
         return;
     }
+    FContext->Activity.Note(record.get());
     const int32_t index = frames.AddSample(std::move(record));
     if (target >= 0 && !found && static_cast<int32_t>(time) >= target) {
         PostDrawTo(index);

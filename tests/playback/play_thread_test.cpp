@@ -613,3 +613,62 @@ TEST_F(PlayThreadTest, PlaysThroughMoreThanTheBufferHoldsInOrder) {
     EXPECT_GT(Ctx.Frames.FirstTimeStamp(), 0u) << "played segments were dropped";
     EXPECT_TRUE(SamePicture(Picture(), Expected(4900)));
 }
+
+namespace {
+
+// A key frame, a marker at 100, then ten seconds of nothing before a region (and,
+// with a tail, one more 100 ms later).
+TScript GapScript(bool tail) {
+    TScript s(22, 8);
+    s.Key(0, KeyColor(0)).Marker(100);
+    s.Region(10100, skReplacement, {1, 0, 2, 8}, ColumnColor(10100));
+    if (tail) s.Region(10200, skReplacement, {2, 0, 3, 8}, ColumnColor(10200));
+    return s;
+}
+
+struct TRateCase {
+    const char* Name;
+    int32_t Rate;          // thousandths, set 5 s into the gap
+    uint32_t FirstDrawnAt; // the clock when 10100 is drawn
+};
+
+class PlayThreadRateTest : public PlayThreadTest,
+                           public ::testing::WithParamInterface<TRateCase> {};
+
+} // namespace
+
+TEST_P(PlayThreadRateTest, ActsAtOnceMidGapWithoutMovingThePosition) {
+    // The clock starts at 1000 with the key frame; the marker at 100 holds the thread.
+    const TRateCase& c = GetParam();
+    Open(GapScript(false));
+    BufferAll();
+    Window.Arm(WM_SAMPLENOTICE);
+    Play->Play();
+    ASSERT_TRUE(Window.Reached.Wait(kGenerous));
+    Clock->Advance(5000);
+    Play->SetRate(c.Rate);
+    EXPECT_EQ(Play->CurrentPosition(), 100u);
+    Window.Release.Signal();
+    ASSERT_EQ(Pictures(2).size(), 2u); // the marker's, then 10100's
+    EXPECT_EQ(Play->CurrentPosition(), 10100u);
+    EXPECT_EQ(Clock->Now(), c.FirstDrawnAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, PlayThreadRateTest,
+    ::testing::Values(TRateCase{"twice", 2000, 6100 + 5000 / 2},
+                      TRateCase{"quarter", 250, 6100 + 5000 * 4},
+                      TRateCase{"sixteen", 16000, 6100 + 5000 / 16 + 1},  // whole ms, rounded up
+                      TRateCase{"beyond", 100000, 6100 + 5000 / 16 + 1}), // the nearest rate
+    [](const ::testing::TestParamInfo<TRateCase>& p) { return std::string(p.param.Name); });
+
+TEST_F(PlayThreadTest, IdleStretchesPlayInTheCap) {
+    Open(GapScript(true));
+    BufferAll();
+    Play->SetIdleSkipping(true, 2000, 500);
+    Play->Play();
+    ASSERT_EQ(Pictures(4).size(), 4u);
+    EXPECT_EQ(Play->CurrentPosition(), 10200u) << "the recording's own time";
+    // The marker changes nothing: the stretch runs from 0 to 10100, its 10 s in 0.5 s.
+    EXPECT_EQ(Clock->Now(), 1000u + 500 + 100);
+}

@@ -28,7 +28,9 @@ public:
     bool KeepNotices = false;
 
     bool Post(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
-        if (!KeepNotices && msg == WM_PLAYPOSITION) return true; // the position while playing
+        // The position while playing and markers passed: hosts' notices that no
+        // sequence of the threads' own messages expects.
+        if (!KeepNotices && (msg == WM_PLAYPOSITION || msg == WM_MARKERPASSED)) return true;
         if (!KeepNotices &&
             (msg == WM_POSITIONANSWERED || msg == WM_PLAYEDTOEND || msg == WM_CLOCKHELD))
             return Notices.Post(msg, wParam, lParam);
