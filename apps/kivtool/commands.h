@@ -14,6 +14,8 @@ int CmdVerify(const TArgs& args);
 int CmdSnapshot(const TArgs& args);
 int CmdPlay(const TArgs& args);
 int CmdTypelib(const TArgs& args);
+int CmdActivity(const TArgs& args);
+int CmdMarkers(const TArgs& args);
 int CmdSynth(int argc, char** argv);
 
 // Exit code for bad arguments.

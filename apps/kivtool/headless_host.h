@@ -39,7 +39,7 @@ public:
     bool Lost() const { return FCore->PlayState() == kiv::vpClosed; }
 
     // What the core has told so far.
-    bool Answered = false, Ended = false, Held = false;
+    bool Answered = false, Ended = false, Held = false, Scanned = false;
     std::function<void(int32_t)> PositionChanged;
 
     void OnPositionChanged(int32_t ms) override {
@@ -48,6 +48,7 @@ public:
     void PositionAnswered(uint32_t) override { Answered = true; }
     void PlayedToEnd() override { Ended = true; }
     void ClockHeld(uint32_t) override { Held = true; }
+    void ActivityScanned() override { Scanned = true; }
     void OpenFailed(int code, const std::string& text) override {
         FFailedCode = code;
         FFailedText = text;

@@ -20,7 +20,10 @@ constexpr TCommand kCommands[] = {
     {"dump", "dump ADDRESS", kivtool::CmdDump},
     {"verify", "verify ADDRESS", kivtool::CmdVerify},
     {"snapshot", "snapshot [--play] ADDRESS MS OUT", kivtool::CmdSnapshot},
-    {"play", "play ADDRESS [--seconds N] [--snapshot OUT]", kivtool::CmdPlay},
+    {"play", "play ADDRESS [--seconds N] [--snapshot OUT] [--rate R] [--skip-idle]",
+     kivtool::CmdPlay},
+    {"activity", "activity ADDRESS", kivtool::CmdActivity},
+    {"markers", "markers ADDRESS", kivtool::CmdMarkers},
     {"typelib", "typelib", kivtool::CmdTypelib},
 };
 

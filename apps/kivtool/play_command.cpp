@@ -13,6 +13,8 @@ using namespace kiv;
 int CmdPlay(const TArgs& args) {
     std::string address, snapshot;
     long seconds = -1;
+    double rate = 1;
+    bool skipIdle = false, badRate = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--seconds" && i + 1 < args.size()) {
             char* end = nullptr;
@@ -20,6 +22,12 @@ int CmdPlay(const TArgs& args) {
             if (*end || seconds < 0) seconds = -2;
         } else if (args[i] == "--snapshot" && i + 1 < args.size()) {
             snapshot = args[++i];
+        } else if (args[i] == "--rate" && i + 1 < args.size()) {
+            char* end = nullptr;
+            rate = std::strtod(args[++i].c_str(), &end);
+            badRate = *end || !(rate >= 0.25 && rate <= 16);
+        } else if (args[i] == "--skip-idle") {
+            skipIdle = true;
         } else if (address.empty()) {
             address = args[i];
         } else {
@@ -27,8 +35,9 @@ int CmdPlay(const TArgs& args) {
             break;
         }
     }
-    if (address.empty() || seconds == -2) {
-        std::fprintf(stderr, "usage: kivtool play ADDRESS [--seconds N] [--snapshot OUT]\n");
+    if (address.empty() || seconds == -2 || badRate) {
+        std::fprintf(stderr, "usage: kivtool play ADDRESS [--seconds N] [--snapshot OUT] "
+                             "[--rate R] [--skip-idle]   (R from 0.25 to 16)\n");
         return kUsageExit;
     }
 
@@ -36,6 +45,8 @@ int CmdPlay(const TArgs& args) {
     host.PositionChanged = [](int32_t ms) { std::printf("position: %d\n", ms); };
     if (int code = host.Open(address)) return code;
     TKivPlayerCore& core = host.Core();
+    core.SetRate(rate);
+    core.SetSkipIdle(skipIdle);
     core.Play();
 
     using TClock = THeadlessHost::TClock;

@@ -72,6 +72,8 @@ public:
     // The position: while playing at most once per 100 ms of the clock, and
     // after every seek, pause, stop and the end.
     virtual void PositionChanged(uint32_t /*ms*/) {}
+    // A local recording's activity table and markers are complete.
+    virtual void ActivityScanned() {}
     // Playing passed the marker at ms.
     virtual void MarkerPassed(uint32_t /*ms*/, const std::string& /*text*/) {}
 };

@@ -250,7 +250,7 @@ void TCore::OnOpenResult(const TMessage& m) {
         ApplyNavigation();
         // A local file's activity comes from one pass over its record headers.
         if (FFillThread->SourceKind() == skLocalFile)
-            FScan = std::make_unique<TActivityScan>(FSourceName, FContext.Activity);
+            FScan = std::make_unique<TActivityScan>(FSourceName, FContext.Activity, FWindow);
         ApplyDisplayMode();
         if (FOptions.Thumbnails) FOptions.Thumbnails->Load(FUrl, FCacheFolder);
         SetStatus(vpOpened, true);

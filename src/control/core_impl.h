@@ -131,6 +131,7 @@ private:
     void OnThumbnailMessage(const TMessage& m);
     void OnPlayPosition(const TMessage& m);
     void OnMarkerPassed(const TMessage& m);
+    void OnActivityScanned(const TMessage& m);
     // The rate and idle settings, to the play thread.
     void ApplyNavigation();
     void OnPositionAnswered(const TMessage& m);

@@ -29,6 +29,7 @@ const TCore::THandler TCore::kHandlers[] = {
     {WM_CLOCKHELD, &TCore::OnClockHeld},
     {WM_PLAYPOSITION, &TCore::OnPlayPosition},
     {WM_MARKERPASSED, &TCore::OnMarkerPassed},
+    {WM_ACTIVITYSCANNED, &TCore::OnActivityScanned},
 };
 
 void TCore::HandleMessage(const TMessage& m) {
@@ -104,6 +105,11 @@ void TCore::OnMarkerPassed(const TMessage& m) {
         if (marker.Time == ms) text = marker.Text;
     FView->MarkerPassed(ms, text);
     if (FPauseOnMarker && FStatus == vpPlaying) Pause();
+}
+
+void TCore::OnActivityScanned(const TMessage&) {
+    // A scan of a recording closed meanwhile is gone with it.
+    if (FScan) FView->ActivityScanned();
 }
 
 void TCore::OnPositionAnswered(const TMessage& m) {

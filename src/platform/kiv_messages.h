@@ -61,6 +61,8 @@ constexpr uint32_t WM_PLAYPOSITION = WM_USER + 23;
 constexpr uint32_t kPositionNoticeMs = 100;
 // A marker was played past: wParam its time stamp, ms.
 constexpr uint32_t WM_MARKERPASSED = WM_USER + 24;
+// The activity scan of a local recording has ended.
+constexpr uint32_t WM_ACTIVITYSCANNED = WM_USER + 25;
 
 // A changed rectangle travels as two 16-bit pairs.
 inline intptr_t PackPoint(int32_t x, int32_t y) {

@@ -2,13 +2,14 @@
 
 #include "format/recording_reader.h"
 #include "platform/debug_log.h"
+#include "platform/kiv_messages.h"
 
 #include <exception>
 
 namespace kiv {
 
-TActivityScan::TActivityScan(std::string path, TActivity& activity)
-    : FPath(std::move(path)), FActivity(activity) {
+TActivityScan::TActivityScan(std::string path, TActivity& activity, TWindowTarget* window)
+    : FPath(std::move(path)), FActivity(activity), FWindow(window) {
     FActivity.BeginScan();
     Start();
 }
@@ -35,6 +36,7 @@ void TActivityScan::Execute() {
         DebugLog(std::string("TActivityScan raise:") + e.what());
     }
     FActivity.EndScan();
+    if (FWindow && !FAbort) FWindow->Post(WM_ACTIVITYSCANNED, 0, 0);
 }
 
 } // namespace kiv

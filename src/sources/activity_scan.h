@@ -5,6 +5,7 @@
 
 #include "buffers/activity.h"
 #include "platform/thread.h"
+#include "platform/window_target.h"
 
 #include <atomic>
 #include <string>
@@ -13,8 +14,9 @@ namespace kiv {
 
 class TActivityScan : private TThread {
 public:
-    // Takes the table over for the scan and starts at once.
-    TActivityScan(std::string path, TActivity& activity);
+    // Takes the table over for the scan and starts at once; WM_ACTIVITYSCANNED
+    // goes to window when it has ended.
+    TActivityScan(std::string path, TActivity& activity, TWindowTarget* window);
     // Gives up the scan under way and waits for the thread.
     ~TActivityScan() override;
     // The scan has ended (read through, or stopped short).
@@ -26,6 +28,7 @@ protected:
 private:
     const std::string FPath;
     TActivity& FActivity;
+    TWindowTarget* FWindow;
     std::atomic<bool> FAbort{false}; // set by the owner
 };
 

@@ -649,7 +649,7 @@ TEST_P(PlayThreadRateTest, ActsAtOnceMidGapWithoutMovingThePosition) {
     Play->SetRate(c.Rate);
     EXPECT_EQ(Play->CurrentPosition(), 100u);
     Window.Release.Signal();
-    ASSERT_EQ(Pictures(2).size(), 2u); // the marker's, then 10100's
+    ASSERT_EQ(Pictures(3).size(), 3u); // the key frame's, the marker's, then 10100's
     EXPECT_EQ(Play->CurrentPosition(), 10100u);
     EXPECT_EQ(Clock->Now(), c.FirstDrawnAt);
 }

@@ -26,7 +26,7 @@ protected:
         std::vector<uint8_t> dest(kDecodeBufferSize);
         for (const auto& s : rec.Samples) {
             const TSampleHeader& h = s.Header;
-            if (!h.Length) continue;
+            if (!h.Length || h.Kind == skMarker) continue; // a marker carries its label
             SCOPED_TRACE("record at " + std::to_string(h.TimeStamp) + " kind " +
                          std::to_string(h.Kind) + " compression " + std::to_string(h.Compression));
             const int32_t n = UnZipBuffer(s.Payload, h.Length, int16_t(h.Compression), dest.data(),

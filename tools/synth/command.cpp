@@ -16,7 +16,7 @@ namespace {
 constexpr const char kUsage[] =
     "OUT [--seconds N] [--width W] [--height H] [--seed S] [--keyframe-ms N] "
     "[--interval-ms N] [--compression mixed|raw|jpeg|lzo|zlib] [--large-raw] [--target-mb N] "
-    "[--marker-ms N] [--jpeg-quality Q] [--zlib-level L] [--nails N]";
+    "[--marker-ms N] [--idle-ms N] [--jpeg-quality Q] [--zlib-level L] [--nails N]";
 
 bool ParseCompression(const char* text, std::optional<TCompression>& out) {
     static constexpr struct {
@@ -44,6 +44,8 @@ int Usage(const char* name, const std::string& problem) {
 int SynthCommand(int argc, char** argv, uint32_t defaultNails) {
     const char* name = argc > 0 && argv[0] ? argv[0] : "kivsynth";
     TSynthOptions o;
+    // The demo shows idle stretches to skip.
+    o.IdleMs = 6000;
     uint32_t nails = defaultNails;
     std::string out;
     for (int i = 1; i < argc; ++i) {
@@ -82,6 +84,8 @@ int SynthCommand(int argc, char** argv, uint32_t defaultNails) {
             o.TargetMegabytes = uint32_t(number(3800));
         else if (arg == "--marker-ms")
             o.MarkerIntervalMs = uint32_t(number(std::numeric_limits<uint32_t>::max()));
+        else if (arg == "--idle-ms")
+            o.IdleMs = uint32_t(number(std::numeric_limits<uint32_t>::max()));
         else if (arg == "--jpeg-quality")
             o.JpegQuality = int(number(100));
         else if (arg == "--zlib-level")

@@ -63,7 +63,8 @@ public:
         FLargeRawAt = FOpt.LargeRawRecord ? std::min<uint32_t>(1000, end / 2) : UINT32_MAX;
         uint32_t t = 0;
         for (;; t += FOpt.SampleIntervalMs) {
-            Tick(t);
+            const bool idle = FOpt.IdleMs && t >= FIdleFrom && t - FIdleFrom < FOpt.IdleMs;
+            if (!idle) Tick(t);
             const uint32_t next = t + FOpt.SampleIntervalMs;
             if (target ? FWriter.SampleAreaSize() >= target || next > kMaxTime : next > end) break;
         }
@@ -142,7 +143,10 @@ private:
                 TSampleHeader h{};
                 h.TimeStamp = Stamp(t);
                 h.Kind = skMarker;
-                Emit(h, nullptr, 0);
+                const std::string label = "Chapter " + std::to_string(++FMarkers);
+                h.Length = static_cast<uint32_t>(label.size());
+                Emit(h, reinterpret_cast<const uint8_t*>(label.data()), label.size());
+                FIdleFrom = t + FOpt.SampleIntervalMs;
             }
             FNextMarker = t + FOpt.MarkerIntervalMs;
         }
@@ -261,6 +265,7 @@ private:
     bool FPointerMoved = false;
     bool FAny = false;
     uint32_t FLast = 0, FNextKey = 0, FNextMarker = 0, FLargeRawAt = UINT32_MAX;
+    uint32_t FMarkers = 0, FIdleFrom = UINT32_MAX;
 };
 
 } // namespace

@@ -33,8 +33,10 @@ struct TSynthOptions {
     // When not 0, the recording goes on past Seconds until its file holds at
     // least this many MiB.
     uint32_t TargetMegabytes = 0;
-    // A marker this often (0: only the closing one).
+    // A marker this often (0: only the closing one), labelled "Chapter N".
     uint32_t MarkerIntervalMs = 20000;
+    // After each marker, this long with nothing recorded at all (0: none).
+    uint32_t IdleMs = 0;
     int JpegQuality = 80;
     int ZlibLevel = 6;
 };
