@@ -269,7 +269,10 @@ TEST_F(ControlCoreTest, OpeningPlaysUnlessAutoStartIsOff) {
     Core->SetAutoStart(false);
     ASSERT_EQ(Core->Open(First), S_OK);
     ASSERT_TRUE(PumpUntilState(vpOpened));
-    // Nothing else is on its way: the reading thread answered and nothing plays.
+    // Nothing else is on its way but the activity scan's end: the reading thread
+    // answered and nothing plays.
+    TMessage m;
+    ASSERT_TRUE(Window->TakeNext(WM_ACTIVITYSCANNED, m));
     EXPECT_EQ(Window->Queue.Size(), 0u);
     EXPECT_EQ(Names(Host->States), "Opening Opened");
 }

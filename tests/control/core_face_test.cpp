@@ -262,7 +262,7 @@ TEST_F(CoreFaceTest, EveryWindowMessageReachesItsHandler) {
                                         "message 401", "message 101"}));
     Core->HandleMessage({WM_REFRESHPICTURE, 0, 0});
     TMessage m;
-    ASSERT_TRUE(Window.Take(m));
+    ASSERT_TRUE(Window.TakeNext(WM_PICTURECHANGED, m));
     EXPECT_EQ(m.Msg, WM_PICTURECHANGED) << "the play thread repaints";
     Core->HandleMessage(m);
     EXPECT_EQ(Rec.Take(), "") << "nothing composed yet";
