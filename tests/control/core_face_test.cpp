@@ -37,9 +37,13 @@ public:
         Say("error " + text + (k == TFailureKind::Player ? "" : " (folder)"));
     }
     void PositionChanged(uint32_t ms) override { Told.push_back(ms); }
+    void MarkerPassed(uint32_t ms, const std::string& text) override {
+        Say("marker " + std::to_string(ms) + " " + text);
+    }
     void PositionAnswered(uint32_t ms) override { Say("answered " + std::to_string(ms)); }
     void PlayedToEnd() override { Say("end"); }
     void ClockHeld(uint32_t t) override { Say("held " + std::to_string(t)); }
+    void ActivityScanned() override { Scanned = true; }
     void OnDisplayModeChanged(TDisplayMode m) override { Say("event " + std::to_string(m)); }
     void OnPositionChanged(int32_t ms) override { Say("position " + std::to_string(ms)); }
 
@@ -49,6 +53,7 @@ public:
         return s;
     }
     std::vector<uint32_t> Told; // the position notices
+    bool Scanned = false;
     void Say(const std::string& s) { FLog << (FLog.tellp() > 0 ? "; " : "") << s; }
 
 private:
@@ -336,4 +341,62 @@ TEST_F(CoreFaceTest, ThePositionIsToldWhilePlayingAtMostEvery100Ms) {
         ASSERT_FALSE(Rec.Told.empty());
         EXPECT_EQ(Rec.Told.back(), c.Told);
     }
+}
+
+TEST_F(CoreFaceTest, TheRateIsKeptUntilTheNextOpenAndMarkersAreFound) {
+    TScript s(16, 8);
+    s.Key(0, 0x102030).Other(500, skMarker, 0, 0, ckRaw, {'O', 'n', 'e'});
+    s.Region(1000, skReplacement, {1, 1, 2, 2}, 0x405060).Marker(1500);
+    s.Region(2000, skReplacement, {2, 1, 3, 2}, 0x708090);
+    s.Region(3000, skReplacement, {3, 1, 4, 2}, 0x8090A0);
+    s.Write(Path);
+    Open();
+    EXPECT_EQ(Core->SetRate(0.2), E_UNEXPECTED);
+    EXPECT_EQ(Core->SetRate(16.5), E_UNEXPECTED);
+    ASSERT_EQ(Core->SetRate(4), S_OK);
+    for (auto step :
+         {+[](TKivPlayerCore& c) { return c.Play(); }, +[](TKivPlayerCore& c) { return c.Pause(); },
+          +[](TKivPlayerCore& c) { return c.SetCurrentPosition(1200); },
+          +[](TKivPlayerCore& c) { return c.Stop(); }}) {
+        ASSERT_EQ(step(*Core), S_OK);
+        EXPECT_EQ(Core->Rate(), 4);
+        EXPECT_EQ(Core->Statistics().Rate, 4);
+    }
+    // Markers: the table is complete once the scan has ended.
+    TMessage m;
+    while (!Rec.Scanned && Window.Take(m))
+        Core->HandleMessage(m);
+    const auto markers = Core->Markers();
+    ASSERT_EQ(markers.size(), 2u);
+    EXPECT_EQ(markers[0].Text, "One");
+    struct TCase {
+        bool Next;
+        int32_t From, To;
+    } cases[] = {{true, 0, 500},
+                 {true, 500, 1500},
+                 {false, 3000, 1500},
+                 {false, 2000, 500},
+                 {false, 1200, 1000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.From) + (c.Next ? " next" : " previous"));
+        ASSERT_EQ(Core->SetCurrentPosition(c.From), S_OK);
+        PumpUntil("answered");
+        int32_t at = 0;
+        Core->GetCurrentPosition(&at);
+        ASSERT_EQ(c.Next ? Core->NextMarker() : Core->PreviousMarker(), S_OK);
+        if (at != c.To) PumpUntil("answered"); // none to go to: nothing is sought
+        Core->GetCurrentPosition(&at);
+        EXPECT_EQ(at, c.To);
+    }
+
+    // Playing passes the markers and, when asked, pauses at each.
+    Core->SetPauseOnMarker(true);
+    ASSERT_EQ(Core->SetCurrentPosition(0), S_OK);
+    PumpUntil("answered");
+    ASSERT_EQ(Core->Play(), S_OK);
+    EXPECT_NE(PumpUntil("marker"), "");
+    EXPECT_EQ(Core->PlayState(), vpPaused);
+
+    ASSERT_EQ(Core->Open(Path), S_OK);
+    EXPECT_EQ(Core->Rate(), 1) << "a new open starts at 1";
 }
