@@ -1,5 +1,8 @@
 #include "player_window.h"
 
+#include "activity_strip.h"
+#include "window_captions.h"
+
 #include "control/seek_range.h"
 
 #include <QAction>
@@ -8,7 +11,9 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -52,9 +57,13 @@ TPlayerWindow::TPlayerWindow(const TOptions& options) {
     FBar->OnFastForward = [this] { Check(FCtrl->Core().FastForward()); };
     FBar->OnSeek = [this](uint32_t ms) { SeekTo(ms); };
     FBar->OnMode = [this](kiv::TDisplayMode m) { Check(FCtrl->Core().SetDisplayMode(m)); };
+    FBar->OnRate = [this](double r) { ChangeRate(r); };
+    FBar->OnSkipIdle = [this](bool on) { Check(FCtrl->Core().SetSkipIdle(on)); };
+    FCtrl->Notices.ActivityScanned = [this] { RefreshActivity(true); };
 
     // The window is sized around the control.
     const QSize saved = Settings().value("windowSize").toSize();
+    FFitPending = !options.SizeGiven && !saved.isValid();
     if (!options.SizeGiven && saved.isValid()) {
         resize(saved);
     } else {
@@ -63,28 +72,35 @@ TPlayerWindow::TPlayerWindow(const TOptions& options) {
         FCtrl->setMinimumSize(0, 0);
         FCtrl->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
-    FCtrl->Notices.PositionChanged = [this](uint32_t) { RefreshBar(); };
+    FCtrl->Notices.PositionChanged = [this](uint32_t) {
+        RefreshBar();
+        RefreshActivity(false);
+    };
 }
 
 void TPlayerWindow::BuildMenu() {
-    QMenu* file = menuBar()->addMenu("&File");
-    QAction* open = file->addAction("&Open file...", this, [this] {
+    QMenu* file = menuBar()->addMenu(Text(TText::File));
+    QAction* open = file->addAction(Text(TText::OpenFile), this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, "Open recording", QString(),
                                                           "Recordings (*.kiv *.sms);;All (*)");
         if (!path.isEmpty()) OpenAddress(path);
     });
     open->setShortcut(QKeySequence("Ctrl+O"));
-    QAction* address = file->addAction("Open &address...", this, [this] {
+    QAction* address = file->addAction(Text(TText::OpenAddress), this, [this] {
         bool ok = false;
         const QString a = QInputDialog::getText(this, "Open address", "Address:", QLineEdit::Normal,
                                                 QString(), &ok);
         if (ok && !a.trimmed().isEmpty()) OpenAddress(a.trimmed());
     });
     address->setShortcut(QKeySequence("Ctrl+L"));
-    FRecent = file->addMenu("&Recent");
+    FRecent = file->addMenu(Text(TText::Recent));
     RefreshRecent();
     file->addSeparator();
-    file->addAction("&Quit", QKeySequence("Ctrl+Q"), this, &QWidget::close);
+    file->addAction(Text(TText::Quit), QKeySequence("Ctrl+Q"), this, &QWidget::close);
+    QMenu* help = menuBar()->addMenu(Text(TText::Help));
+    help->addAction(Text(TText::Keys), this, [this] {
+        QMessageBox::information(this, Text(TText::Keys), Text(TText::KeysText));
+    });
 }
 
 void TPlayerWindow::BuildKeys() {
@@ -106,6 +122,14 @@ void TPlayerWindow::BuildKeys() {
     key(Qt::Key_Home, [this] { SeekTo(0); });
     key(Qt::Key_F, [this] { Check(FCtrl->Core().SetFullScreen(true)); });
     key(Qt::Key_Escape, [this] { FCtrl->Core().LeaveFullScreen(); });
+    // The rate as mpv steps it.
+    key(QKeySequence("["), [this] { ChangeRate(FCtrl->Core().Rate() / 1.1); });
+    key(QKeySequence("]"), [this] { ChangeRate(FCtrl->Core().Rate() * 1.1); });
+    key(QKeySequence("{"), [this] { ChangeRate(FCtrl->Core().Rate() / 2); });
+    key(QKeySequence("}"), [this] { ChangeRate(FCtrl->Core().Rate() * 2); });
+    key(Qt::Key_Backspace, [this] { ChangeRate(1); });
+    key(Qt::Key_PageUp, [this] { Check(FCtrl->Core().PreviousMarker()); });
+    key(Qt::Key_PageDown, [this] { Check(FCtrl->Core().NextMarker()); });
 }
 
 void TPlayerWindow::Check(kiv::HRESULT hr) {
@@ -135,7 +159,37 @@ void TPlayerWindow::RefreshBar() {
     int32_t pos = 0;
     core.GetCurrentPosition(&pos);
     FBar->Show(core.PlayState(), static_cast<uint32_t>(std::max(pos, 0)), SeekRange(),
-               core.Duration());
+               core.Duration(), core.Statistics().Live);
+}
+
+void TPlayerWindow::RefreshActivity(bool now) {
+    if (!now && FActivityShown.isValid() && FActivityShown.elapsed() < 1000) return;
+    FActivityShown.start();
+    const kiv::TKivPlayerCore& core = FCtrl->Core();
+    const kiv::TSeekRange range = SeekRange();
+    FBar->Activity()->SetActivity(range.First, range.Last, core.Activity(), core.IdleStretches(),
+                                  core.Markers());
+}
+
+void TPlayerWindow::ChangeRate(double rate) {
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    Check(core.SetRate(std::clamp(rate, 0.25, 16.0)));
+    FBar->ShowRate(core.Rate());
+}
+
+void TPlayerWindow::FitToRecording() {
+    FFitPending = false;
+    const kiv::TKivPlayerCore& core = FCtrl->Core();
+    const int w = core.KivWidth(), h = core.KivHeight();
+    const QScreen* s = screen();
+    if (w <= 0 || h <= 0 || !s) return;
+    // What the window holds besides the picture: the menu, the bar, the frame.
+    const QSize frame = FCtrl->frmDetail()->viewport()->size();
+    const QSize extra = size() - frame;
+    const QSize room = s->availableGeometry().size() - extra;
+    if (room.width() <= 0 || room.height() <= 0) return;
+    const double fit = std::min({1.0, double(room.width()) / w, double(room.height()) / h});
+    resize(extra + QSize(int(w * fit), int(h * fit)));
 }
 
 void TPlayerWindow::OpenAddress(const QString& address) {
@@ -163,6 +217,11 @@ void TPlayerWindow::RefreshRecent() {
 }
 
 void TPlayerWindow::OnPlayStateChanged(kiv::TStatus state) {
+    if (state == kiv::vpOpened) {
+        if (FFitPending) FitToRecording();
+        FBar->ShowRate(FCtrl->Core().Rate());
+        RefreshActivity(true);
+    }
     RefreshBar();
     if (StateChanged) StateChanged(state);
 }

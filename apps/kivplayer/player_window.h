@@ -7,6 +7,7 @@
 #include "transport_bar.h"
 #include "ui/kiv_player_ctrl.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 class QMenu;
@@ -41,6 +42,11 @@ private:
     void BuildMenu();
     void BuildKeys();
     void RefreshBar();
+    // The activity strip, at most once a second while playing, at once when asked.
+    void RefreshActivity(bool now);
+    void ChangeRate(double rate);
+    // The first window shows the recording at its actual size where the screen allows.
+    void FitToRecording();
     void RefreshRecent();
     void Check(kiv::HRESULT hr);
     void PlayPause();
@@ -51,6 +57,8 @@ private:
     kiv::ui::TKivPlayerCtrl* FCtrl;
     TTransportBar* FBar;
     QMenu* FRecent = nullptr;
+    bool FFitPending = false;     // no size given or remembered: fit the first recording
+    QElapsedTimer FActivityShown; // when the strip was last refreshed
 };
 
 } // namespace kivplayer

@@ -27,9 +27,10 @@ const char kBootstrap[] = R"JS((function (native, hostFunctions) {
     return host;
 }))JS";
 
-const char* const kHostFunctions[] = {
-    "print",       "setTimeout", "clearTimeout", "quit",     "idOfName", "widget",      "click",
-    "doubleClick", "rightClick", "keyUp",        "typeChar", "resize",   "savePicture", "grab"};
+const char* const kHostFunctions[] = {"print",       "setTimeout", "clearTimeout", "quit",
+                                      "idOfName",    "widget",     "click",        "doubleClick",
+                                      "rightClick",  "keyUp",      "typeChar",     "resize",
+                                      "savePicture", "grab",       "grabWindow"};
 
 const std::pair<const char*, uint16_t> kKinds[] = {
     {"get", DISPATCH_PROPERTYGET},
@@ -244,6 +245,10 @@ bool TScriptHost::savePicture(const QString& path) {
 
 bool TScriptHost::grab(const QString& path) {
     return FCtrl.grab().save(path, "PNG");
+}
+
+bool TScriptHost::grabWindow(const QString& path) {
+    return FCtrl.window()->grab().save(path, "PNG");
 }
 
 } // namespace kivplayer

@@ -49,6 +49,8 @@ public:
     Q_INVOKABLE void resize(int width, int height);
     Q_INVOKABLE bool savePicture(const QString& path);
     Q_INVOKABLE bool grab(const QString& path);
+    // The whole window the control is in, bar and menu too.
+    Q_INVOKABLE bool grabWindow(const QString& path);
 
 private:
     void Bootstrap();

@@ -10,6 +10,7 @@
 #include <string>
 
 class QComboBox;
+class QToolButton;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -17,6 +18,7 @@ class QSlider;
 namespace kivplayer {
 
 class TSeekPreview;
+class TActivityStrip;
 
 class TTransportBar : public QWidget {
 public:
@@ -24,7 +26,10 @@ public:
 
     // The seekable range (a live source: what is buffered) and the position, in ms.
     void Show(kiv::TStatus state, uint32_t position, const kiv::TSeekRange& range,
-              uint32_t duration);
+              uint32_t duration, bool live = false);
+    void ShowRate(double rate);
+    void ShowSkipIdle(bool on);
+    TActivityStrip* Activity() const { return FActivity; }
     void ShowMode(kiv::TDisplayMode mode);
     // The recording the slider's hover previews come from (empty: none).
     void SetPreviewAddress(const std::string& address);
@@ -33,12 +38,16 @@ public:
     std::function<void()> OnPlayPause, OnStop, OnFastForward;
     std::function<void(uint32_t ms)> OnSeek;
     std::function<void(kiv::TDisplayMode)> OnMode;
+    std::function<void(double rate)> OnRate;
+    std::function<void(bool on)> OnSkipIdle;
 
 private:
     QPushButton *FPlay, *FStop, *FForward;
     QSlider* FSlider;
     QLabel* FTime;
     QComboBox* FMode;
+    QToolButton *FSpeed, *FSkipIdle;
+    TActivityStrip* FActivity;
     TSeekPreview* FPreview;
     bool FDragging = false;
     bool FShowing = false;

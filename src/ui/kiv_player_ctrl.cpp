@@ -265,6 +265,12 @@ void TKivPlayerCtrl::PlayedToEnd() {
 void TKivPlayerCtrl::PositionChanged(uint32_t ms) {
     if (Notices.PositionChanged) Notices.PositionChanged(ms);
 }
+void TKivPlayerCtrl::ActivityScanned() {
+    if (Notices.ActivityScanned) Notices.ActivityScanned();
+}
+void TKivPlayerCtrl::MarkerPassed(uint32_t ms, const std::string& text) {
+    if (Notices.MarkerPassed) Notices.MarkerPassed(ms, text);
+}
 
 void TKivPlayerCtrl::OnPlayStateChanged(TStatus state) {
     Sink().OnPlayStateChanged(state);

@@ -42,6 +42,9 @@ public:
         std::function<void(uint32_t ms)> PositionChanged;
         // A web recording's thumbnails arrived; its cells follow.
         std::function<void()> ThumbnailsDownloaded;
+        // A local recording's activity and markers are complete; playing passed a marker.
+        std::function<void()> ActivityScanned;
+        std::function<void(uint32_t ms, const std::string& text)> MarkerPassed;
         // A failure went to the user (or was dropped while a box is open).
         std::function<void(const std::string& text)> Error;
     } Notices;
@@ -80,6 +83,8 @@ public:
     void PositionAnswered(uint32_t ms) override;
     void PlayedToEnd() override;
     void PositionChanged(uint32_t ms) override;
+    void ActivityScanned() override;
+    void MarkerPassed(uint32_t ms, const std::string& text) override;
 
     // IKivPlayerEvents, from the core, passed on to the host's sink.
     void OnPlayStateChanged(TStatus state) override;
