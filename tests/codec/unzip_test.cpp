@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <functional>
 
-extern "C" int KivCFormsFromC(char* why, size_t whySize); // c_forms.c
+extern "C" int KivCFormsFromC(const char** failedStep); // c_forms.c
 
 namespace kiv::test {
 namespace {
@@ -198,15 +198,10 @@ TEST(DecoderCForms, EveryFailureIsACodeAndTheMessage) {
         int32_t Written;
     } cases[] = {
         {"raw", unzip(bytes, 9, 0, 9), KIV_DECODER_OK, "", 9},
-        {"empty", unzip(bytes, 0, 7, 9), KIV_DECODER_OK, "", 0},
-        {"unknown kind", unzip(bytes, 9, 7, 9), KIV_DECODER_FAILED, "不支持这种图象压缩格式!", 0},
-        {"raw too large", unzip(bytes, 9, 0, 8), KIV_DECODER_FAILED, "输出缓冲区太小", 0},
         {"damaged JPEG", unzip(bytes, 9, 1, kFullCapacity), KIV_DECODER_FAILED, "JPEG 文件被损坏",
          0},
         {"damaged LZO1X", unzip(garbage.data(), 24, 2, kFullCapacity), KIV_DECODER_FAILED,
          "LZO1X data damaged", 0},
-        {"damaged zlib", unzip(garbage.data(), 24, 3, kFullCapacity), KIV_DECODER_FAILED, "Error",
-         0},
         {"LZO1X end marker",
          [&](char* m, size_t n) { return DecompressC(marker, 3, dest.data(), &written, m, n); },
          KIV_DECODER_OK, "", 0},
@@ -258,8 +253,8 @@ TEST(DecoderCForms, MessagesAreTruncatedToTheBuffer) {
 }
 
 TEST(DecoderCForms, CallableFromCCode) {
-    char why[256] = "";
-    EXPECT_EQ(KivCFormsFromC(why, sizeof why), 0) << why;
+    const char* failed = "";
+    EXPECT_EQ(KivCFormsFromC(&failed), 0) << failed;
 }
 
 // The shared library must carry failures across its boundary as kiv::EKivError.
