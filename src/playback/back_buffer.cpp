@@ -23,15 +23,14 @@ constexpr const char* kFewBits = "8 bits per pixel or fewer";
 
 const char* CheckSetUp(const uint8_t* image, uint32_t capacity, const TKivFileHeader& recording,
                        TDibInfo& info) {
-    TDibImage dib;
-    const TDibResult opened = dib.Open(image, ImageSize(image, capacity));
-    info = dib.Info();
+    const size_t size = ImageSize(image, capacity);
     // The size first: an image of no pixels does not open either, and this says why.
-    if (info.HeaderSize != 0)
+    if (ReadDibInfo(image, size, info))
         if (const char* why = PictureSizeProblem(info.Width, info.AbsHeight(), recording))
             return why;
     // One that cannot be drawn would set up a picture it never fills.
-    if (!opened) return opened.Text;
+    TDibImage dib;
+    if (const TDibResult opened = dib.Open(image, size); !opened) return opened.Text;
     if (info.BitCount <= 8) return kFewBits;
     return nullptr;
 }
