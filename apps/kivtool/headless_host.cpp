@@ -72,10 +72,13 @@ bool THeadlessHost::PumpWhileActive(const std::function<bool()>& done, int64_t i
 
 int THeadlessHost::WritePicture(const std::string& path, const std::string& what) {
     std::string error;
-    bool written = false;
-    const bool composed = FCore->Picture().Read(
-        [&](const TBitmap24& picture) { written = kivtool::WritePicture(picture, path, error); });
-    if (!composed) {
+    bool written = false, empty = false;
+    const bool composed = FCore->Picture().Read([&](const TBitmap24& picture) {
+        // A picture of no pixels is no picture: nothing is written for it.
+        empty = picture.IsEmpty();
+        if (!empty) written = kivtool::WritePicture(picture, path, error);
+    });
+    if (!composed || empty) {
         std::fprintf(stderr, "kivtool: no key frame was composed%s\n", what.c_str());
         return 2;
     }

@@ -1,4 +1,5 @@
-// The five exported decoder functions and the process-wide JPEG scratch state.
+// The exported decoder functions, in their C++ and C forms, and the process-wide JPEG
+// scratch state.
 #include "codec/compression.h"
 #include "codec/jpeg_glue.h"
 #include "codec/kivdecoder.h"
@@ -14,6 +15,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace kiv {
 
@@ -113,6 +115,42 @@ int32_t DecodeJpegPayload(const uint8_t* src, uint32_t len, uint8_t* dst, uint32
     return static_cast<int32_t>(total);
 }
 
+// Copies as much of text as fits, never half a UTF-8 character, and the NUL.
+void CopyMessage(const char* text, char* message, size_t messageSize) {
+    if (message == nullptr || messageSize == 0) return;
+    size_t n = std::strlen(text);
+    if (n >= messageSize) {
+        n = messageSize - 1;
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    }
+    std::memcpy(message, text, n);
+    message[n] = '\0';
+}
+
+// Runs one decoder call for a C caller: every exception ends here as a code.
+template <class F> int32_t Guarded(char* message, size_t messageSize, F&& call) noexcept {
+    try {
+        call();
+        CopyMessage("", message, messageSize);
+        return KIV_DECODER_OK;
+    } catch (const EKivError& e) {
+        CopyMessage(e.what(), message, messageSize);
+        return KIV_DECODER_FAILED;
+    } catch (const std::bad_alloc&) {
+        CopyMessage("out of memory", message, messageSize);
+        return KIV_DECODER_NO_MEMORY;
+    } catch (const std::exception& e) {
+        CopyMessage(e.what(), message, messageSize);
+        return KIV_DECODER_INTERNAL;
+    } catch (...) {
+        CopyMessage("unknown failure", message, messageSize);
+        return KIV_DECODER_INTERNAL;
+    }
+}
+
+constexpr const char* kLzoDamaged = "LZO1X data damaged";
+
 } // namespace
 
 } // namespace kiv
@@ -167,6 +205,45 @@ bool CheckKivFileHeader(const uint8_t* header) {
 
 int32_t Decompress(const uint8_t* source, int32_t sourceLength, uint8_t* dest) {
     return kiv::DecompressBounded(source, sourceLength, dest, kiv::kDecompressCapacity);
+}
+
+int32_t InitDecoderC(char* message, size_t messageSize) {
+    return kiv::Guarded(message, messageSize, [] {
+        if (!InitDecoder()) throw std::bad_alloc();
+    });
+}
+
+int32_t UninitDecoderC(char* message, size_t messageSize) {
+    return kiv::Guarded(message, messageSize, [] { UninitDecoder(); });
+}
+
+int32_t UnZipBufferC(const uint8_t* source, uint32_t sourceLength, int16_t kind, uint8_t* dest,
+                     uint32_t destCapacity, int32_t* written, char* message, size_t messageSize) {
+    if (written) *written = 0;
+    return kiv::Guarded(message, messageSize, [&] {
+        const int32_t n = UnZipBuffer(source, sourceLength, kind, dest, destCapacity);
+        if (n < 0) throw kiv::EKivError(kiv::kLzoDamaged);
+        if (written) *written = n;
+    });
+}
+
+int32_t CheckKivFileHeaderC(const uint8_t* header, bool* isKiv, char* message, size_t messageSize) {
+    if (isKiv) *isKiv = false;
+    return kiv::Guarded(message, messageSize, [&] {
+        if (header == nullptr) throw kiv::EKivError("no header");
+        const bool kq = CheckKivFileHeader(header);
+        if (isKiv) *isKiv = kq;
+    });
+}
+
+int32_t DecompressC(const uint8_t* source, int32_t sourceLength, uint8_t* dest, int32_t* written,
+                    char* message, size_t messageSize) {
+    if (written) *written = 0;
+    return kiv::Guarded(message, messageSize, [&] {
+        const int32_t n = Decompress(source, sourceLength, dest);
+        if (n < 0) throw kiv::EKivError(kiv::kLzoDamaged);
+        if (written) *written = n;
+    });
 }
 
 } // extern "C"

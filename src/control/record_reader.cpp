@@ -2,6 +2,7 @@
 
 #include "codec/kivdecoder.h"
 #include "control/source_opening.h"
+#include "format/recording_reader.h"
 #include "net/address.h"
 #include "platform/cache_folder.h"
 #include "platform/kiv_messages.h"
@@ -155,6 +156,10 @@ const uint8_t* TRecordReader::Next() {
         if (r.NextIndex < frames.Count()) return r.HandOut(now);
         if (damaged)
             return r.Stop("a damaged record follows record " + std::to_string(r.Delivered));
+        if (exhausted && r.Fill->CutShort())
+            return r.Stop("record " + std::to_string(r.Delivered) +
+                          " runs past the end of the sample area at byte " +
+                          std::to_string(SampleAreaEnd(r.Context.Header)));
         if (exhausted) return r.Stop("");
         if (now - r.LastProgress >= r.Limit)
             return r.Stop("the source stopped delivering after " + std::to_string(r.Delivered) +

@@ -29,8 +29,8 @@ public:
 
     // The next record (sample header and payload), valid until the next call.
     // Null after the last one, with Failure() empty, or when reading stopped
-    // short (a damaged record, or nothing delivered within the limit), with
-    // Failure() saying where.
+    // short (a damaged record, a record that runs past the end of the sample
+    // area, or nothing delivered within the limit), with Failure() saying where.
     const uint8_t* Next();
 
     const std::string& Failure() const;

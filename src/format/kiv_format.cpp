@@ -61,4 +61,14 @@ void StoreIndexEntry(const TIndexEntry& e, uint8_t* p) {
     StoreLE32(p + 4, e.Offset);
 }
 
+const char* PictureSizeProblem(int64_t width, int64_t height, const TKivFileHeader& header) {
+    if (width <= 0 || height <= 0) return "a picture of no pixels";
+    if ((header.Width != 0 && width > header.Width) ||
+        (header.Height != 0 && height > header.Height))
+        return "larger than the recording";
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
+        return "past the limit of 8192 pixels a side, 8192 x 4320 in all";
+    return nullptr;
+}
+
 } // namespace kiv

@@ -62,6 +62,16 @@ constexpr uint32_t kMaxIndexEntries = 0x20000 + 1;
 // Every decoder call gets a destination of this size.
 constexpr uint32_t kDecodeBufferSize = 0x500000;
 
+// The largest picture a recording may set up, whatever its header says: 8K screens
+// either way up, at most 8192 x 4320 pixels (about 100 MB at 24 bits).
+constexpr int32_t kMaxPictureSide = 8192;
+constexpr int64_t kMaxPicturePixels = int64_t{8192} * 4320;
+
+// Why a key frame of width x height cannot set the picture up, or null when it can:
+// a side of 0 (or less), a side past the header's when the header gives one (live
+// sources fill it in from their first key frame), or past the limits above.
+const char* PictureSizeProblem(int64_t width, int64_t height, const TKivFileHeader& header);
+
 enum TSampleKind : int16_t {
     skDifference = 0, // XOR-combined region
     skKeyFrame = 1,

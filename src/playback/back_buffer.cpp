@@ -5,6 +5,7 @@
 #include "platform/error.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kiv {
 namespace {
@@ -18,13 +19,47 @@ size_t ImageSize(const uint8_t* image, uint32_t capacity) {
     return size >= 14 && size <= capacity ? size : capacity;
 }
 
+constexpr const char* kFewBits = "8 bits per pixel or fewer";
+
+const char* CheckSetUp(const uint8_t* image, uint32_t capacity, const TKivFileHeader& recording,
+                       TDibInfo& info) {
+    const size_t size = ImageSize(image, capacity);
+    // The size first: an image of no pixels does not open either, and this says why.
+    if (ReadDibInfo(image, size, info))
+        if (const char* why = PictureSizeProblem(info.Width, info.AbsHeight(), recording))
+            return why;
+    // One that cannot be drawn would set up a picture it never fills.
+    TDibImage dib;
+    if (const TDibResult opened = dib.Open(image, size); !opened) return opened.Text;
+    if (info.BitCount <= 8) return kFewBits;
+    return nullptr;
+}
+
 } // namespace
+
+const char* TBackBuffer::SetUpProblem(const uint8_t* image, uint32_t capacity,
+                                      const TKivFileHeader& recording) {
+    if (!image) return "no image";
+    TDibInfo info;
+    return CheckSetUp(image, capacity, recording, info);
+}
+
+const char* TBackBuffer::ShapeProblem(const uint8_t* image, uint32_t capacity) {
+    if (!image) return "no image";
+    return TVirtualMouse::ShapeProblem(image, ImageSize(image, capacity));
+}
 
 void TBackBuffer::Initialize(const uint8_t* image, uint32_t capacity) {
     KIV_ASSERT(image, kUnit);
     TDibInfo info;
-    KIV_ASSERT(ReadDibInfo(image, ImageSize(image, capacity), info), kUnit);
-    KIV_ASSERT(info.BitCount > 8, kUnit);
+    if (const char* why = CheckSetUp(image, capacity, FRecording, info)) {
+        // Too few bits stay the assertion they always were; the rest are damage.
+        KIV_ASSERT(why != kFewBits, kUnit);
+        char line[160];
+        std::snprintf(line, sizeof line, "The key frame of %d x %lld cannot set the picture up: %s",
+                      info.Width, static_cast<long long>(info.AbsHeight()), why);
+        throw EKivError(line);
+    }
     auto picture = std::make_unique<TBitmap24>();
     KIV_ASSERT(picture->Create(info.Width, static_cast<int32_t>(info.AbsHeight())), kUnit);
     FPicture = std::move(picture);

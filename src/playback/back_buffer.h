@@ -16,6 +16,10 @@ namespace kiv {
 
 class TBackBuffer {
 public:
+    // recording: the header whose size no key frame may pass when it sets the
+    // picture up (a side of 0 gives no limit).
+    explicit TBackBuffer(const TKivFileHeader& recording = {}) : FRecording(recording) {}
+
     // The play thread holds it around every Compose, the control around every read
     // of the picture. Taken after the key-frame cache's lock, never before.
     std::mutex& Lock() { return FLock; }
@@ -34,6 +38,15 @@ public:
     int32_t Height() const { return FPicture ? FPicture->Height() : 0; }
     const TVirtualMouse* Mouse() const { return FMouse.get(); }
 
+    // Compose's checks of a decoded image (a BMP file image in a buffer of `capacity`
+    // bytes), for hosts that check a recording without drawing it: why Compose refuses
+    // the image, or null when it takes it.
+    // A key frame's, setting the picture up for a recording with this header.
+    static const char* SetUpProblem(const uint8_t* image, uint32_t capacity,
+                                    const TKivFileHeader& recording);
+    // A pointer sample's new shape.
+    static const char* ShapeProblem(const uint8_t* image, uint32_t capacity);
+
 private:
     void Initialize(const uint8_t* image, uint32_t imageCapacity);
     void ComposeRegion(const TSampleHeader& sample, const uint8_t* image, uint32_t capacity);
@@ -41,6 +54,7 @@ private:
     void MarkChanged(TRect r);
     void MarkPointer();
 
+    const TKivFileHeader FRecording;
     std::mutex FLock;
     std::atomic<bool> FInitialized{false};
     std::unique_ptr<TBitmap24> FPicture;   // guarded by FLock

@@ -15,7 +15,7 @@ namespace kiv {
 TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock,
                          std::string dumpPath)
     : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
-      FHeader(context->Header), FBackBuffer(std::make_unique<TBackBuffer>()) {}
+      FHeader(context->Header), FBackBuffer(std::make_unique<TBackBuffer>(FHeader)) {}
 
 TPlayThread::~TPlayThread() {
     Destroy();

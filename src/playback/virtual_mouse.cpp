@@ -50,6 +50,14 @@ void BuildArrow(TBitmap24& shape) {
     }
 }
 
+// Opens an image as a pointer shape: why it cannot be one, or null.
+const char* OpenShape(const uint8_t* image, size_t size, TDibImage& dib) {
+    if (const TDibResult r = dib.Open(image, size); !r) return r.Text;
+    if (dib.Width() > TVirtualMouse::kMaxSide || dib.Height() > TVirtualMouse::kMaxSide)
+        return "larger than 1024 pixels a side";
+    return nullptr;
+}
+
 } // namespace
 
 TVirtualMouse::TVirtualMouse(TBitmap24* target) : FTarget(target) {
@@ -86,23 +94,25 @@ bool TVirtualMouse::Intersects(const TRect& r) const {
     return FX < r.Right && r.Left < FX + Width() && FY < r.Bottom && r.Top < FY + Height();
 }
 
+const char* TVirtualMouse::ShapeProblem(const uint8_t* image, size_t size) {
+    TDibImage dib;
+    return OpenShape(image, size, dib);
+}
+
 void TVirtualMouse::SetShape(const uint8_t* image, size_t size) {
     Hide();
+    TDibImage dib;
+    const char* problem = OpenShape(image, size, dib);
     TDibInfo info;
     if (ReadDibInfo(image, size, info) && info.Width == Width() && info.AbsHeight() == Height()) {
         // The same size: converted into the existing shape; a failure is only logged.
-        TDibImage dib;
-        if (dib.Open(image, size))
+        if (!problem)
             dib.Blit(FShape, 0, 0, TBlitMode::Copy);
         else
             DebugOutput("KivPlayer.ocx->SetDIBits ErrorCode = 13");
         return;
     }
-    TDibImage dib;
-    KIV_ASSERT(dib.Open(image, size), kUnit);
-    KIV_ASSERT(dib.Width() > 0 && dib.Height() > 0 && dib.Width() <= kMaxSide &&
-                   dib.Height() <= kMaxSide,
-               kUnit);
+    KIV_ASSERT(!problem, kUnit);
     TBitmap24 shape;
     KIV_ASSERT(shape.Create(dib.Width(), dib.Height()), kUnit);
     dib.Blit(shape, 0, 0, TBlitMode::Copy);

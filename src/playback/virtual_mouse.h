@@ -4,6 +4,7 @@
 
 #include "platform/bitmap24.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kiv {
@@ -29,6 +30,8 @@ public:
 
     // A pointer larger than this is not a pointer.
     static constexpr int32_t kMaxSide = 1024;
+    // Why SetShape cannot take an image as a new shape, or null when it can.
+    static const char* ShapeProblem(const uint8_t* image, size_t size);
 
 private:
     TBitmap24* FTarget;

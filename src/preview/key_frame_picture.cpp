@@ -61,6 +61,11 @@ bool TKeyFramePicture::Read(uint32_t keyTime, TBitmap24& picture) {
     const uint32_t stated = LoadLE32(FDecoded.get() + 2);
     const size_t imageSize =
         stated >= 14 && stated <= kDecodeBufferSize ? stated : kDecodeBufferSize;
+    // Not a picture the player would set up: an RLE image may claim any size in a few bytes.
+    TDibInfo info;
+    if (ReadDibInfo(FDecoded.get(), imageSize, info))
+        if (const char* why = PictureSizeProblem(info.Width, info.AbsHeight(), FHeader))
+            return Fail(why);
     const TDibResult r = DecodeDib(FDecoded.get(), imageSize, picture);
     if (!r) return Fail(r.Text);
     return true;

@@ -199,6 +199,7 @@ void TFillThread::HandleOpen() {
     FDataStart = r.DataStart;
     FCutter.Clear();
     FDamaged = false;
+    FCutShort = 0;
     FExhausted = false;
     if (FHttp) FHttp->Close(); // the next pass connects again
     PostOpenResult(srOk);
@@ -228,6 +229,7 @@ void TFillThread::HandleRead(int32_t target) {
         const int64_t pos = FStream->Position();
         // Nothing after the record stamped Duration is ever delivered.
         if (pos >= end || FDamaged || FExhausted) {
+            if (!FDamaged && !FExhausted && FCutter.Used() > 0) CutShortAtEnd();
             exhausted();
             break;
         }
@@ -289,6 +291,15 @@ void TFillThread::HandleRead(int32_t target) {
     FReading = false;
 }
 
+void TFillThread::CutShortAtEnd() {
+    FCutShort = FCutter.Used();
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "TFillThread.HandleRead: the sample area ends %u bytes into a record, at %lld",
+                  FCutter.Used(), static_cast<long long>(SampleAreaEnd(FContext->Header)));
+    DebugLog(line);
+}
+
 void TFillThread::HandleSeek(int32_t target) {
     if (!FStream) return;
     auto& index = FContext->IndexTable;
@@ -297,6 +308,7 @@ void TFillThread::HandleSeek(int32_t target) {
     FCutter.Clear();
     FBufferUsed = 0;
     FDamaged = false;
+    FCutShort = 0;
     FExhausted = false;
     HandleRead(target);
 }
@@ -306,6 +318,7 @@ void TFillThread::HandleReset() {
     FCutter.Clear();
     FBufferUsed = 0;
     FDamaged = false;
+    FCutShort = 0;
     FExhausted = false;
     FContext->Frames.Clear();
 }

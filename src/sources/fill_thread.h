@@ -59,6 +59,9 @@ public:
     bool Exhausted() const { return FExhausted.load(); }
     // True when reading ended at a record whose size cannot be real.
     bool Damaged() const { return FDamaged.load(); }
+    // The bytes of a record that the end of the sample area cut short (set before
+    // Exhausted); 0 when the sample area ended between records.
+    uint32_t CutShort() const { return FCutShort.load(); }
     // Counts handled read requests; hosts wait for the next one.
     uint64_t Passes() const;
     // Waits until more than `seen` read requests were handled; false at the time-out.
@@ -88,6 +91,7 @@ protected:
     TRecordCutter FCutter;                // the work buffer; reading thread
     int64_t FDataStart = 0;               // reading thread
     std::atomic<bool> FDamaged{false};    // a record too large to be real
+    std::atomic<uint32_t> FCutShort{0};   // bytes of a record past the sample area's end
     std::atomic<bool> FAborting{false};   // set by Destroy; aborts an HTTP read under way
     std::atomic<uint8_t> FSourceKind{skNone};
     std::atomic<bool> FReading{false};
@@ -101,6 +105,8 @@ private:
     // Posts WM_STOP or WM_RESET and waits until the thread has handled that very
     // message; a late answer to an earlier one that timed out does not count.
     void PostAndWait(uint32_t msg, int64_t timeoutMs);
+    // The sample area ended inside the record at the work buffer's front.
+    void CutShortAtEnd();
 
     const intptr_t FTag;
     bool FDestroyed = false;

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
+#include <functional>
+
+extern "C" int KivCFormsFromC(const char** failedStep); // c_forms.c
 
 namespace kiv::test {
 namespace {
@@ -170,6 +174,89 @@ TEST(ZlibTest, DamagedStreamsAndTinyCapacities) {
     EXPECT_EQ(UnZipBuffer(tiny.data(), tiny.size(), 3, dest.data(), 6), 6);
 }
 
+// The C forms answer every failure with a code and the decoder's message, and
+// every success with KIV_DECODER_OK and an empty message.
+TEST(DecoderCForms, EveryFailureIsACodeAndTheMessage) {
+    ASSERT_EQ(InitDecoderC(nullptr, 0), KIV_DECODER_OK);
+    const uint8_t bytes[] = {'B', 'M', 9, 0, 0, 0, 7, 8, 9};
+    const uint8_t marker[] = {0x11, 0x00, 0x00};
+    const std::vector<uint8_t> garbage(24, 0x55);
+    std::vector<uint8_t> dest(kFullCapacity);
+    constexpr int32_t kUntouched = -7;
+    int32_t written = kUntouched;
+    bool isKiv = false;
+    auto unzip = [&](const uint8_t* src, uint32_t len, int16_t kind, uint32_t capacity) {
+        return [=, &dest, &written](char* m, size_t n) {
+            return UnZipBufferC(src, len, kind, dest.data(), capacity, &written, m, n);
+        };
+    };
+    const struct {
+        const char* Name;
+        std::function<int32_t(char*, size_t)> Call;
+        int32_t Code;
+        std::string Message;
+        int32_t Written;
+    } cases[] = {
+        {"raw", unzip(bytes, 9, 0, 9), KIV_DECODER_OK, "", 9},
+        {"damaged JPEG", unzip(bytes, 9, 1, kFullCapacity), KIV_DECODER_FAILED, "JPEG 文件被损坏",
+         0},
+        {"damaged LZO1X", unzip(garbage.data(), 24, 2, kFullCapacity), KIV_DECODER_FAILED,
+         "LZO1X data damaged", 0},
+        {"LZO1X end marker",
+         [&](char* m, size_t n) { return DecompressC(marker, 3, dest.data(), &written, m, n); },
+         KIV_DECODER_OK, "", 0},
+        {"LZO1X cut short",
+         [&](char* m, size_t n) { return DecompressC(marker, 2, dest.data(), &written, m, n); },
+         KIV_DECODER_FAILED, "LZO1X data damaged", 0},
+        {"a header", [&](char* m, size_t n) { return CheckKivFileHeaderC(bytes, &isKiv, m, n); },
+         KIV_DECODER_OK, "", kUntouched},
+        {"no header", [&](char* m, size_t n) { return CheckKivFileHeaderC(nullptr, &isKiv, m, n); },
+         KIV_DECODER_FAILED, "no header", kUntouched},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        written = kUntouched;
+        char message[64];
+        std::memset(message, 'x', sizeof message);
+        EXPECT_EQ(c.Call(message, sizeof message), c.Code);
+        EXPECT_EQ(message, c.Message);
+        EXPECT_EQ(written, c.Written);
+    }
+    EXPECT_FALSE(isKiv) << "\"BM\" is not a recording";
+    EXPECT_EQ(UninitDecoderC(nullptr, 0), KIV_DECODER_OK);
+}
+
+// A message that does not fit is cut, never inside a UTF-8 character, and always ends
+// with its NUL inside the buffer.
+TEST(DecoderCForms, MessagesAreTruncatedToTheBuffer) {
+    const uint8_t bytes[] = {1, 2, 3};
+    uint8_t dest[16];
+    const struct {
+        int16_t Kind;
+        size_t Size;
+        std::string Message;
+    } cases[] = {
+        {7, 1, ""},   {7, 3, ""}, {7, 4, "不"}, {7, 7, "不支"}, {7, 64, "不支持这种图象压缩格式!"},
+        {3, 3, "Er"}, // zlib's "Error"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        char message[80];
+        std::memset(message, 'x', sizeof message);
+        EXPECT_EQ(UnZipBufferC(bytes, 3, c.Kind, dest, sizeof dest, nullptr, message, c.Size),
+                  KIV_DECODER_FAILED);
+        EXPECT_EQ(message, c.Message);
+        EXPECT_EQ(message[c.Size], 'x') << "nothing written past the buffer";
+    }
+    EXPECT_EQ(UnZipBufferC(bytes, 3, 7, dest, sizeof dest, nullptr, nullptr, 0),
+              KIV_DECODER_FAILED);
+}
+
+TEST(DecoderCForms, CallableFromCCode) {
+    const char* failed = "";
+    EXPECT_EQ(KivCFormsFromC(&failed), 0) << failed;
+}
+
 // The shared library must carry failures across its boundary as kiv::EKivError.
 TEST(SharedLibraryTest, ExportsTheFiveFunctionsAndThrowsEKivError) {
     const std::string path = std::string(KIV_BINARY_DIR) + "/src/codec/libkivplayer.so";
@@ -183,6 +270,11 @@ TEST(SharedLibraryTest, ExportsTheFiveFunctionsAndThrowsEKivError) {
     auto check = reinterpret_cast<decltype(&CheckKivFileHeader)>(dlsym(lib, "CheckKivFileHeader"));
     auto decompress = reinterpret_cast<decltype(&Decompress)>(dlsym(lib, "Decompress"));
     ASSERT_TRUE(init && uninit && unzip && check && decompress);
+    for (const char* name :
+         {"InitDecoderC", "UninitDecoderC", "UnZipBufferC", "CheckKivFileHeaderC", "DecompressC"})
+        EXPECT_NE(dlsym(lib, name), nullptr) << name;
+    auto unzipC = reinterpret_cast<decltype(&UnZipBufferC)>(dlsym(lib, "UnZipBufferC"));
+    ASSERT_NE(unzipC, nullptr);
     // Internals stay hidden.
     EXPECT_EQ(dlsym(lib, "_ZN3kiv17DecompressBoundedEPKhiPhj"), nullptr);
 
@@ -194,6 +286,10 @@ TEST(SharedLibraryTest, ExportsTheFiveFunctionsAndThrowsEKivError) {
 
     EXPECT_EQ(ErrorText([&] { unzip(marker, 3, 9, dest.data(), kFullCapacity); }),
               "不支持这种图象压缩格式!");
+    char message[64];
+    EXPECT_EQ(unzipC(marker, 3, 9, dest.data(), kFullCapacity, nullptr, message, sizeof message),
+              KIV_DECODER_FAILED);
+    EXPECT_STREQ(message, "不支持这种图象压缩格式!");
     ASSERT_TRUE(init());
     const uint8_t notJpeg[] = {'B', 'M', 0, 0};
     EXPECT_EQ(ErrorText([&] { unzip(notJpeg, 4, 1, dest.data(), kFullCapacity); }),

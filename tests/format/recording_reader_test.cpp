@@ -195,3 +195,28 @@ TEST(RecordingWalker, EveryPrefixOfARecordingOpensOrFailsWithACode) {
         }
     }
 }
+
+// A key frame sets the picture up within the recording's size, when the header gives
+// one, and within 8192 pixels a side and 8192 x 4320 in all.
+TEST(PictureSize, KeyFramesMustFitTheRecordingAndTheLimit) {
+    TKivFileHeader recording{};
+    recording.Width = 64;
+    recording.Height = 48;
+    const TKivFileHeader unknown{}; // gives no size
+    const struct {
+        int64_t Width, Height;
+        const TKivFileHeader& Header;
+        bool Fits;
+    } cases[] = {
+        {64, 48, recording, true},      {10, 4, recording, true},
+        {0, 48, recording, false},      {64, 0, recording, false},
+        {-64, 48, recording, false},    {65, 48, recording, false},
+        {64, 49, recording, false},     {16384, 16384, recording, false},
+        {8192, 4320, unknown, true},    {4320, 8192, unknown, true},
+        {8193, 1, unknown, false},      {8192, 4321, unknown, false},
+        {16384, 16384, unknown, false}, {0, 0, unknown, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PictureSizeProblem(c.Width, c.Height, c.Header) == nullptr, c.Fits)
+            << c.Width << " x " << c.Height << " in " << c.Header.Width << " x " << c.Header.Height;
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace kiv;
 using namespace kiv::test;
 
@@ -16,8 +18,9 @@ TColorRef Shade(uint32_t t) {
 }
 
 // A 22 x 8 recording from records "k<time>" (a key frame), "r<time>" (a column at
-// time / 100 + 1), "s<time>" (a 10 x 4 key frame) and "c" as the corresponding damaged
-// record ("K", "R"). Drawn lists what the player draws of it up to ms.
+// time / 100 + 1), "s<time>" (a 10 x 4 key frame), "z<time>" (a key frame of no pixels),
+// "w<time>" (a 23 x 8 key frame, which cannot set the picture up) and "c" as the
+// corresponding damaged record ("K", "R"). Drawn lists what the player draws of it up to ms.
 struct TRecording {
     TScript All{22, 8}, Drawn{22, 8};
 
@@ -26,10 +29,13 @@ struct TRecording {
         for (const char* r : records) {
             const auto t = static_cast<uint32_t>(std::atoi(r + 1));
             const bool damaged = r[0] == 'K' || r[0] == 'R';
-            const bool key = r[0] == 'k' || r[0] == 's' || r[0] == 'K';
-            const TRect rect = r[0] == 's' ? TRect{0, 0, 10, 4}
-                               : key       ? TRect{0, 0, 22, 8}
-                                           : TRect{static_cast<int32_t>(t / 100 + 1), 0,
+            const bool setsUp = r[0] == 'k' || r[0] == 's';
+            const bool key = setsUp || r[0] == 'K' || r[0] == 'z' || r[0] == 'w';
+            const TRect rect = r[0] == 's'   ? TRect{0, 0, 10, 4}
+                               : r[0] == 'z' ? TRect{0, 0, 0, 8}
+                               : r[0] == 'w' ? TRect{0, 0, 23, 8}
+                               : key         ? TRect{0, 0, 22, 8}
+                                             : TRect{static_cast<int32_t>(t / 100 + 1), 0,
                                              static_cast<int32_t>(t / 100 + 2), 8};
             const int16_t kind = key ? skKeyFrame : skReplacement;
             if (damaged) {
@@ -38,7 +44,7 @@ struct TRecording {
                 continue;
             }
             All.Region(t, kind, rect, Shade(t));
-            composed = composed || key;
+            composed = composed || setsUp;
             if (composed && t <= ms) Drawn.Region(t, kind, rect, Shade(t));
         }
     }
@@ -83,6 +89,12 @@ TEST(KivtoolSnapshot, ShortRecordingsEndWithThePictureUpToTheTimeInEveryRun) {
         {"damaged region", {{"k0", "R100", "r200", "r300"}, 250}, 250, 0},
         {"damaged key frame only", {{"K0", "r100", "r200"}, 250}, 250, 2},
         {"damaged first key frame", {{"K0", "r100", "k200", "r300"}, 350}, 350, 0},
+        {"key frames that cannot set up", {{"z0", "r100", "w200", "r300"}, 350}, 350, 2},
+        {"those before a good one, and one after it clipped",
+         {{"z0", "w100", "r200", "k300", "w400", "r500"}, 550},
+         550,
+         0,
+         false},
     };
     TScriptDir dir;
     const std::string rec = dir.File("r.kiv"), out = dir.File("out.png"), err = dir.File("err.txt");
@@ -99,7 +111,10 @@ TEST(KivtoolSnapshot, ShortRecordingsEndWithThePictureUpToTheTimeInEveryRun) {
                 const TRun run = RunKivtool(err, std::string("snapshot ") + mode + rec + " " +
                                                      std::to_string(c.Ms) + " " + out);
                 ASSERT_EQ(run.Exit, c.Exit) << run.Err;
-                if (c.Exit != 0) continue;
+                if (c.Exit != 0) {
+                    EXPECT_FALSE(std::filesystem::exists(out)) << "no picture, no file";
+                    continue;
+                }
                 std::string why;
                 ASSERT_TRUE(SamePng(out, c.Rec.Drawn.Expected(c.Rec.Drawn.Samples.size() - 1), why))
                     << why << " in run " << i;

@@ -22,9 +22,15 @@ libdir=$(dirname "$(find "$prefix" -name KivPlayerConfig.cmake)")/../..
 # The decoder through its pkg-config file alone.
 cat >"$work/decoder.c" <<'C'
 #include "codec/kivdecoder.h"
+#include <string.h>
 int main(void) {
     const uint8_t good[2] = {'K', 'Q'}, bad[2] = {'K', 'X'};
-    return InitDecoder() && CheckKivFileHeader(good) && !CheckKivFileHeader(bad) && UninitDecoder() ? 0 : 1;
+    char message[64];
+    /* An unknown kind is a code from C, not an exception that ends the program. */
+    const int refused = UnZipBufferC(good, 2, 9, NULL, 0, NULL, message, sizeof message) ==
+                            KIV_DECODER_FAILED && strlen(message) > 0;
+    return refused && InitDecoder() && CheckKivFileHeader(good) && !CheckKivFileHeader(bad) &&
+                   UninitDecoder() ? 0 : 1;
 }
 C
 export PKG_CONFIG_PATH=$libdir/pkgconfig

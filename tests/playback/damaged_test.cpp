@@ -15,14 +15,33 @@ using namespace kiv::test;
 
 namespace {
 
-enum TDamage { dLzo, dZlib, dJpeg };
+// Payloads that do not decode, and raw key frames whose size cannot set up a picture
+// of the 32 x 8 recordings below: no pixels, or a 54-byte header claiming 16384 pixels
+// a side.
+enum TDamage { dLzo, dZlib, dJpeg, dNoWidth, dNoHeight, dHuge };
 
 std::vector<uint8_t> Garbage(TDamage d) {
-    if (d == dJpeg) return {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0x02, 0x03};
-    return std::vector<uint8_t>(24, d == dLzo ? 0xFF : 0x55);
+    constexpr TColorRef kRed = MakeColor(255, 0, 0);
+    switch (d) {
+    case dJpeg:
+        return {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0x02, 0x03};
+    case dNoWidth:
+        return SolidBmp(0, 8, kRed);
+    case dNoHeight:
+        return SolidBmp(32, 0, kRed);
+    case dHuge: {
+        auto header = SolidBmp(1, 1, kRed);
+        header.resize(54);
+        bmp_detail::Put32(header, 18, 16384);
+        bmp_detail::Put32(header, 22, 16384);
+        return header;
+    }
+    default:
+        return std::vector<uint8_t>(24, d == dLzo ? 0xFF : 0x55);
+    }
 }
 uint16_t CompressionOf(TDamage d) {
-    return d == dLzo ? ckLzo : d == dZlib ? ckZlib : ckJpeg;
+    return d == dLzo ? ckLzo : d == dZlib ? ckZlib : d == dJpeg ? ckJpeg : ckRaw;
 }
 
 // Three column segments (key frames at 0, 1000, 2000); the samples at `damaged` carry
@@ -152,6 +171,7 @@ TEST_F(DamagedTest, DamagedRegionsAndPointerShapesArePassedOver) {
     }
 }
 
+// Also a key frame that cannot set the picture up: the next good one does.
 TEST_F(DamagedTest, DamagedKeyFrameDrawsNothingUntilTheNextGoodOne) {
     struct TCase {
         const char* Name;
@@ -163,6 +183,9 @@ TEST_F(DamagedTest, DamagedKeyFrameDrawsNothingUntilTheNextGoodOne) {
         {"first jpeg", {0}, dJpeg},
         {"second zlib", {1000}, dZlib},
         {"first two", {0, 1000}, dLzo},
+        {"first of no width", {0}, dNoWidth},
+        {"first of no height", {0}, dNoHeight},
+        {"first two of 16384 a side", {0, 1000}, dHuge},
     };
     const TScript good = ColumnScript(3);
     for (const auto& c : cases) {

@@ -3,6 +3,7 @@
 // time alone for sources that cannot look back.
 #include "preview/key_frame_picture.h"
 #include "preview/preview_reader.h"
+#include "support/kiv_script.h"
 #include "support/nginx.h"
 #include "synth/synth.h"
 
@@ -147,6 +148,33 @@ TEST_F(Preview, KeyFrameAtOrBeforeTheTimeIsTheScreenThen) {
                 tolerance);
         }
     }
+}
+
+// A key frame the player would not set a picture up from is not previewed either:
+// wider than the recording, or an RLE image claiming 16384 pixels a side in a few bytes.
+TEST_F(Preview, KeyFramesTooLargeForTheRecordingAreNotDecoded) {
+    using test::bmp_detail::Put32;
+    auto rle = test::MakeBmp(1, 1, 8, [](int32_t, int32_t) { return 0u; }, {MakeColor(0, 0, 0)});
+    rle.resize(rle.size() - 4);
+    rle.insert(rle.end(), {0, 1}); // end of the bitmap
+    Put32(rle, 2, static_cast<uint32_t>(rle.size()));
+    Put32(rle, 18, 16384);
+    Put32(rle, 22, 16384);
+    Put32(rle, 30, 1); // RLE8
+    Put32(rle, 34, 2);
+    test::TScript script(22, 8);
+    script.Other(0, skKeyFrame, 0, 0, ckRaw, test::SolidBmp(23, 8, MakeColor(1, 2, 3)));
+    script.Other(1000, skKeyFrame, 0, 0, ckRaw, rle);
+    script.Key(2000, MakeColor(4, 5, 6));
+    script.Write(Path);
+    TKeyFramePicture keys(std::make_unique<TFileStream>(Path));
+    TBitmap24 picture;
+    for (uint32_t key : {0u, 1000u}) {
+        EXPECT_FALSE(keys.Read(key, picture)) << key;
+        EXPECT_EQ(keys.Failure(), "larger than the recording");
+    }
+    ASSERT_TRUE(keys.Read(2000, picture)) << keys.Failure();
+    EXPECT_EQ(picture.Width(), 22);
 }
 
 TEST_F(Preview, AnswersFromTheKeyFrameAndThenFromTheCache) {
