@@ -39,7 +39,9 @@ TEST(KivplayerNavigation, KeysStepTheRateAndGoFromMarkerToMarker) {
         waiter.Notify();
     };
     bool scanned = false;
-    ctrl.Notices.ActivityScanned = [&] {
+    // After the window's own handler, which refreshes the strip.
+    ctrl.Notices.ActivityScanned = [&, strip = ctrl.Notices.ActivityScanned] {
+        if (strip) strip();
         scanned = true;
         waiter.Notify();
     };
