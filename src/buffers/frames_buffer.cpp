@@ -1,5 +1,6 @@
 #include "buffers/frames_buffer.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace kiv {
@@ -8,6 +9,18 @@ void TFramesBuffer::Account(const uint8_t* block, int sign) {
     FSampleCount += sign;
     FByteCount += sign * static_cast<int64_t>(SampleRecordSize(block));
     if (SampleKind(block) == skKeyFrame) FKeyFrameCount += sign;
+    if (sign > 0) {
+        FPeakBytes = std::max(FPeakBytes.load(), FByteCount.load());
+        FPeakSamples = std::max(FPeakSamples.load(), FSampleCount.load());
+    }
+}
+
+void TFramesBuffer::RemoveFront(int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        Account(FBlocks.front().get(), -1);
+        FBlocks.pop_front();
+    }
+    if (count > 0 && FRoomListener) FRoomListener();
 }
 
 int32_t TFramesBuffer::AddSample(TSampleBlock block) {
@@ -23,17 +36,35 @@ void TFramesBuffer::SetListener(std::function<void()> listener) {
     FListener = std::move(listener);
 }
 
+void TFramesBuffer::SetRoomListener(std::function<void()> listener) {
+    std::lock_guard guard(FLock);
+    FRoomListener = std::move(listener);
+}
+
+void TFramesBuffer::SetLimits(int64_t bytes, int32_t samples) {
+    FLimitBytes = bytes;
+    FLimitSamples = samples;
+}
+
 void TFramesBuffer::DropBeforeKeyFrame(int32_t& index) {
     std::lock_guard guard(FLock);
     int32_t k = std::min<int32_t>(index, static_cast<int32_t>(FBlocks.size()) - 1);
     while (k > 0 && SampleKind(FBlocks[k].get()) != skKeyFrame)
         --k;
     if (k <= 0) return;
-    for (int32_t i = 0; i < k; ++i) {
-        Account(FBlocks.front().get(), -1);
-        FBlocks.pop_front();
-    }
+    RemoveFront(k);
     index -= k;
+}
+
+bool TFramesBuffer::Trim(int32_t& index) {
+    if (!IsFull() && HasRoom()) return false;
+    DropBeforeKeyFrame(index);
+    std::lock_guard guard(FLock);
+    if (!HasRoom() && index > 0 && index == static_cast<int32_t>(FBlocks.size()) - 1) {
+        RemoveFront(index);
+        index = 0;
+    }
+    return true;
 }
 
 int32_t TFramesBuffer::FindSample(uint32_t& time, bool exact) {
@@ -72,10 +103,12 @@ int32_t TFramesBuffer::Count() const {
 
 void TFramesBuffer::Clear() {
     std::lock_guard guard(FLock);
+    const bool any = !FBlocks.empty();
     FBlocks.clear();
     FSampleCount = 0;
     FKeyFrameCount = 0;
     FByteCount = 0;
+    if (any && FRoomListener) FRoomListener();
 }
 
 const uint8_t* TFramesBuffer::Sample(int32_t index) {

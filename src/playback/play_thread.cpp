@@ -113,7 +113,7 @@ void TPlayThread::Dispatch(const TMessage& m) {
         FPlaying = false;
         FClockRunning = false;
         // A live server keeps sending while nothing plays: ask it to hold, or the
-        // frames buffer grows without bound. The next read sends "Start" again.
+        // frames buffer fills up to its limit. The next read sends "Start" again.
         if (auto* fill = FContext->FillThread; fill && fill->SourceKind() == skLive) fill->Stop();
         FCommandEvent.Signal();
         break;
@@ -292,10 +292,8 @@ void TPlayThread::Skip(const uint8_t* sample, const char* where, const std::exce
 }
 
 void TPlayThread::TrimIfFull() {
-    auto& frames = FContext->Frames;
-    if (!frames.IsFull()) return;
     int32_t index = FCurrentIndex;
-    frames.DropBeforeKeyFrame(index);
+    if (!FContext->Frames.Trim(index)) return;
     FCurrentIndex = index;
     if (FContext->FillThread) FContext->FillThread->Fill(-1);
 }

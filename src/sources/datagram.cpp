@@ -120,17 +120,19 @@ TSampleBlock TSampleAssembler::Feed(const uint8_t* datagram, size_t size) {
 }
 
 size_t TSampleQueue::Push(TSampleBlock block) {
-    TSampleBlock oldest; // freed after the lock is let go
+    std::deque<TSampleBlock> oldest; // freed after the lock is let go
     {
         std::lock_guard guard(FLock);
-        // Blocks come one at a time, so one makes room.
-        if (!FBlocks.empty() && FBlocks.size() >= FCapacity) {
-            oldest = std::move(FBlocks.front());
+        const uint64_t size = SampleRecordSize(block.get());
+        while (!FBlocks.empty() && (FBlocks.size() >= FCapacity || FBytes + size > FByteCapacity)) {
+            FBytes -= SampleRecordSize(FBlocks.front().get());
+            oldest.push_back(std::move(FBlocks.front()));
             FBlocks.pop_front();
         }
+        FBytes += size;
         FBlocks.push_back(std::move(block));
     }
-    return oldest ? 1 : 0;
+    return oldest.size();
 }
 
 TSampleBlock TSampleQueue::Pop() {
@@ -138,6 +140,7 @@ TSampleBlock TSampleQueue::Pop() {
     if (FBlocks.empty()) return nullptr;
     TSampleBlock b = std::move(FBlocks.front());
     FBlocks.pop_front();
+    FBytes -= SampleRecordSize(b.get());
     return b;
 }
 
@@ -151,6 +154,7 @@ void TSampleQueue::Clear() {
     {
         std::lock_guard guard(FLock);
         freed.swap(FBlocks);
+        FBytes = 0;
     }
 }
 

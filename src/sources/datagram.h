@@ -18,8 +18,10 @@ namespace kiv {
 constexpr uint32_t kDatagramHeaderSize = 12;
 constexpr uint32_t kMaxDatagramSize = 20480;
 constexpr uint32_t kMaxFragmentSize = kMaxDatagramSize - kDatagramHeaderSize;
-// A receiver keeps at most this many complete samples for its consumer.
+// A receiver keeps at most this many complete samples for its consumer, and at
+// most this many bytes of them (more only for one sample alone).
 constexpr size_t kMaxQueuedSamples = 2000;
+constexpr uint64_t kMaxQueuedBytes = 8 << 20;
 
 struct TDatagramHeader {
     uint32_t SampleId = 0;
@@ -85,7 +87,8 @@ private:
 // oldest is freed to make room. Safe between one producer and one consumer.
 class TSampleQueue {
 public:
-    explicit TSampleQueue(size_t capacity = kMaxQueuedSamples) : FCapacity(capacity) {}
+    explicit TSampleQueue(size_t capacity = kMaxQueuedSamples, uint64_t bytes = kMaxQueuedBytes)
+        : FCapacity(capacity), FByteCapacity(bytes) {}
 
     // Returns how many old samples were freed to make room.
     size_t Push(TSampleBlock block);
@@ -96,8 +99,10 @@ public:
 
 private:
     const size_t FCapacity;
+    const uint64_t FByteCapacity;
     std::mutex FLock;
     std::deque<TSampleBlock> FBlocks; // guarded by FLock
+    uint64_t FBytes = 0;              // guarded by FLock: record sizes of FBlocks
 };
 
 } // namespace kiv

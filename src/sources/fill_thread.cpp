@@ -208,7 +208,7 @@ void TFillThread::HandleOpen() {
 void TFillThread::HandleRead(int32_t target) {
     if (!FStream) return;
     auto& frames = FContext->Frames;
-    if (target < 0 && frames.IsFull()) return;
+    if (target < 0 && (frames.IsFull() || !frames.HasRoom())) return;
     FReading = true;
     bool found = false;
     FTotalBytes = 0;
@@ -282,6 +282,11 @@ void TFillThread::HandleRead(int32_t target) {
         FBufferUsed = FCutter.Used();
         if (last || FDamaged) {
             exhausted();
+            break;
+        }
+        // The bound on memory goes before a target: what there is answers it.
+        if (!frames.HasRoom()) {
+            answer();
             break;
         }
         if (frames.IsFull() && (target < 0 || found)) break;

@@ -95,7 +95,7 @@ void TKivStream::HandleOpen() {
 
 void TKivStream::HandleRead(int32_t target) {
     FReading = true;
-    bool found = false;
+    bool found = false, held = false;
     std::string failure;
     FStartTick = GetTickMs();
     FTotalBytes = 0;
@@ -104,6 +104,16 @@ void TKivStream::HandleRead(int32_t target) {
             if (FState == lsStopped) {
                 if (!FSocket.SendAll("Start", 5)) throw EKivError("网络故障");
                 FState = lsStreaming;
+            }
+            // Ahead of playing, it stops receiving until the play thread has trimmed:
+            // the socket then holds the server back.
+            if (!CutRecords(target, found)) {
+                if (!held)
+                    DebugLog("TKivStream.HandleRead: the frames buffer is at its limit; "
+                             "receiving waits for playing");
+                held = true;
+                if (!WaitForRoom()) break;
+                continue; // what is held is cut before more is read
             }
             if (!FSocket.WaitReadable(100)) {
                 WaitMessageFor(10);
@@ -117,15 +127,7 @@ void TKivStream::HandleRead(int32_t target) {
             if (FLastTick - FStartTick >= 1000)
                 FBitRate = static_cast<int32_t>(FTotalBytes * 8 / (FLastTick - FStartTick));
             FCutter.Commit(static_cast<uint32_t>(got));
-            TSampleBlock record;
-            for (;;) {
-                auto cut = FCutter.Next(record);
-                if (cut == TRecordCutter::TCut::NeedMore) break;
-                if (cut == TRecordCutter::TCut::Damaged)
-                    throw EKivError("damaged record of " + std::to_string(FCutter.FrontSize()) +
-                                    " bytes");
-                TakeRecord(std::move(record), target, found);
-            }
+            CutRecords(target, found);
             FBufferUsed = FCutter.Used();
         }
     } catch (const std::exception& e) {

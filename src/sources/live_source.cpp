@@ -63,4 +63,27 @@ void TLiveSource::TakeRecord(TSampleBlock record, int32_t target, bool& found) {
     if (key) FContext->IndexTable.AddEntry({time, 0});
 }
 
+bool TLiveSource::CutRecords(int32_t target, bool& found) {
+    TSampleBlock record;
+    for (;;) {
+        if (!FContext->Frames.HasRoom()) return false;
+        auto cut = FCutter.Next(record);
+        if (cut == TRecordCutter::TCut::NeedMore) return true;
+        if (cut == TRecordCutter::TCut::Damaged)
+            throw EKivError("damaged record of " + std::to_string(FCutter.FrontSize()) + " bytes");
+        TakeRecord(std::move(record), target, found);
+    }
+}
+
+bool TLiveSource::WaitForRoom() {
+    auto& frames = FContext->Frames;
+    // Listening before looking: a trim in between still ends the wait.
+    frames.SetRoomListener([this] { Wake(); });
+    TMessage m;
+    while (!frames.HasRoom() && !PeekMessage(m))
+        WaitMessageUntil(TMessageQueue::TClock::time_point::max());
+    frames.SetRoomListener({});
+    return frames.HasRoom();
+}
+
 } // namespace kiv

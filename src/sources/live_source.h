@@ -31,6 +31,14 @@ protected:
     // Takes one complete record: dropped before the first key frame, which opens the
     // source; afterwards buffered, indexed, and a target it reaches is answered.
     void TakeRecord(TSampleBlock record, int32_t target, bool& found);
+    // Takes the complete records the work buffer holds while the frames buffer has
+    // room; false when it has none and records may still be held. Raises on a
+    // record too large to be real.
+    bool CutRecords(int32_t target, bool& found);
+    // Waits until the frames buffer has room (the play thread trims it) or any
+    // message waits; true for room. Else the pass ends and the thread's loop takes
+    // the message (a plain request for more data starts the next pass).
+    bool WaitForRoom();
 
     std::atomic<uint8_t> FState{lsNotOpened};
 

@@ -83,6 +83,9 @@ void TKivMulticastStream::HandleRead(int32_t target) {
     FTotalBytes = 0;
     uint64_t total = 0; // 32 bits would wrap within a minute at a gigabit
     size_t cursor = 0, empty = 0;
+    // A sample the frames buffer had no room for was dropped: the ones after it
+    // mean nothing until the next key frame.
+    bool resync = false, told = false;
     try {
         while (!PassInterrupted()) {
             if (FState == lsStopped) {
@@ -109,6 +112,17 @@ void TKivMulticastStream::HandleRead(int32_t target) {
             if (FLastTick - FStartTick >= 1000)
                 FBitRate = static_cast<int32_t>(
                     std::min<uint64_t>(total * 8 / (FLastTick - FStartTick), INT32_MAX));
+            // Datagrams do not wait: what the buffer cannot hold is dropped.
+            if (!FContext->Frames.HasRoom()) {
+                if (!told)
+                    DebugLog("TKivMulticastStream.HandleRead: the frames buffer is at its limit; "
+                             "samples are dropped until the next key frame");
+                told = true;
+                resync = FState == lsStreaming;
+                continue;
+            }
+            if (resync && SampleKind(block.get()) != skKeyFrame) continue;
+            resync = false;
             TakeRecord(std::move(block), target, found);
         }
     } catch (const std::exception& e) {

@@ -103,6 +103,48 @@ TEST(FramesBuffer, DropBeforeKeyFrameKeepsTheSameSampleDesignated) {
     EXPECT_EQ(b.Sample(-1), nullptr);
 }
 
+TEST(FramesBuffer, TheLimitBoundsBytesAndSamplesAndTrimmingMakesRoom) {
+    // Kinds by letter: K a key frame, d a difference; sizes are whole records.
+    struct {
+        const char* name;
+        std::string kinds;
+        uint32_t size;
+        int32_t index; // the sample just drawn
+        bool room;     // before trimming
+        bool trimmed;
+        int32_t count, newIndex; // after trimming
+    } cases[] = {
+        {"below both limits", "Kddd", 100, 3, true, false, 4, 3},
+        {"bytes at the limit, a key frame to drop before", "KddKdd", 200, 5, false, true, 3, 2},
+        {"samples at the limit", "KdKdKdKd", 30, 4, false, true, 4, 0},
+        {"nothing after the drawn sample: the drawn ones go", "Kddddd", 200, 5, false, true, 1, 0},
+        {"samples still to draw keep their segment", "Kddddd", 200, 3, false, true, 6, 3},
+        {"one sample alone leaves room whatever its size", "K", 5000, 0, true, false, 1, 0},
+    };
+    for (const auto& c : cases) {
+        TFramesBuffer b;
+        b.SetLimits(1000, 8);
+        int removals = 0;
+        b.SetRoomListener([&] { ++removals; });
+        for (size_t i = 0; i < c.kinds.size(); ++i)
+            b.AddSample(MakeBlock(static_cast<uint32_t>(i * 40),
+                                  c.kinds[i] == 'K' ? skKeyFrame : skDifference,
+                                  c.size - kSampleHeaderSize));
+        EXPECT_EQ(b.HasRoom(), c.room) << c.name;
+        const uint32_t last = SampleTimeStamp(b.Sample(c.index));
+        int32_t index = c.index;
+        EXPECT_EQ(b.Trim(index), c.trimmed) << c.name;
+        EXPECT_EQ(b.Count(), c.count) << c.name;
+        EXPECT_EQ(index, c.newIndex) << c.name;
+        EXPECT_EQ(SampleTimeStamp(b.Sample(index)), last) << c.name;
+        EXPECT_EQ(removals > 0, b.Count() < static_cast<int32_t>(c.kinds.size())) << c.name;
+        EXPECT_EQ(b.PeakSampleCount(), static_cast<int32_t>(c.kinds.size())) << c.name;
+        EXPECT_EQ(b.PeakByteCount(), static_cast<int64_t>(c.kinds.size() * c.size)) << c.name;
+        b.Clear();
+        EXPECT_EQ(b.PeakSampleCount(), static_cast<int32_t>(c.kinds.size())) << "kept by Clear";
+    }
+}
+
 TEST(FramesBuffer, DumpToFileListsEveryBlock) {
     TFramesBuffer b;
     b.AddSample(MakeBlock(0, skKeyFrame));

@@ -7,11 +7,15 @@
 #include "playback/play_clock.h"
 #include "sources/kiv_stream.h"
 #include "support/bmp_images.h"
+#include "support/core_probe.h"
+#include "support/log_capture.h"
 #include "support/samples.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 using namespace kiv;
 using kiv::serve::TLiveServer;
@@ -227,4 +231,138 @@ TEST(LiveControl, ABrokenStreamIsOpenedAgainAndPlays) {
     EXPECT_GE(server.Connections(), 2);
     EXPECT_EQ(events.States.front(), vpOpening);
     EXPECT_EQ(core.PlayState(), vpPlaying);
+}
+
+TEST_F(TLiveFixture, AReaderAheadOfPlayingHoldsTheServerBackAndLosesNothing) {
+    constexpr int32_t kLimit = 8;
+    constexpr int kUpdates = 60;
+    Context.Frames.SetLimits(INT64_MAX, kLimit);
+    std::mutex lock;
+    std::condition_variable arrived;
+    Context.Frames.SetListener([&] {
+        std::lock_guard guard(lock);
+        arrived.notify_all();
+    });
+    TServeOptions o = Options();
+    o.Speed = 0;
+    o.Loop = false;
+    TLiveServer server(Records(kUpdates), o);
+    test::TLogCapture log;
+    ASSERT_EQ(OpenAndWait(Address(server)).WParam, srOk);
+    // Standing in for the play thread: everything buffered is drawn, then trimmed.
+    std::vector<uint32_t> times;
+    auto full = [&] {
+        const auto kept = static_cast<int32_t>(times.empty() ? 0 : 1);
+        // The count without the buffer's lock: the listener runs under it.
+        const int32_t count = Context.Frames.SampleCount();
+        return count >= kLimit || static_cast<int32_t>(times.size()) - kept + count > kUpdates;
+    };
+    while (static_cast<int>(times.size()) <= kUpdates) {
+        std::unique_lock guard(lock);
+        ASSERT_TRUE(arrived.wait_for(guard, std::chrono::milliseconds(kGenerous), full))
+            << times.size() << " samples taken";
+        guard.unlock();
+        for (int32_t i = 0; i < Context.Frames.Count(); ++i) {
+            const uint32_t t = SampleTimeStamp(Context.Frames.Sample(i));
+            if (times.empty() || t > times.back()) times.push_back(t);
+        }
+        int32_t last = Context.Frames.Count() - 1;
+        Context.Frames.Trim(last);
+    }
+    Context.Frames.SetListener({});
+    Stream.reset(); // the server waits for the client to go
+    std::vector<uint32_t> expected;
+    for (int i = 0; i <= kUpdates; ++i)
+        expected.push_back(20 + 40 * i);
+    EXPECT_EQ(times, expected) << "every record once, in order";
+    EXPECT_EQ(Context.Frames.PeakSampleCount(), kLimit);
+    EXPECT_EQ(log.Count("the frames buffer is at its limit; receiving waits for playing"), 1);
+}
+
+namespace {
+
+// A key frame of 160 x 120 and four small updates, every 40 ms: the bytes reach the limit first.
+std::vector<std::vector<uint8_t>> HeavyRecords() {
+    auto picture = test::MakeBmp(160, 120, 24, [](int32_t x, int32_t y) { return x * 5 + y; });
+    auto region = test::MakeBmp(4, 4, 24, [](int32_t, int32_t) { return 0x0000FFu; });
+    std::vector<std::vector<uint8_t>> r;
+    for (uint32_t i = 0; i < 100; ++i)
+        r.push_back(i % 5 ? Record(40 * i, skReplacement, region)
+                          : Record(40 * i, skKeyFrame, picture));
+    return r;
+}
+
+// The first key frame, then samples stamped eleven days on.
+std::vector<std::vector<uint8_t>> FutureRecords() {
+    auto r = Records(0);
+    auto picture = test::MakeBmp(32, 24, 24, [](int32_t, int32_t) { return 0x00FF00u; });
+    auto region = test::MakeBmp(4, 4, 24, [](int32_t, int32_t) { return 0xFF0000u; });
+    for (uint32_t i = 0; i < TFramesBuffer::kLimitSamples + 100; ++i)
+        r.push_back(Record(1000000000u + 40 * i, i % 50 ? skReplacement : skKeyFrame,
+                           i % 50 ? region : picture));
+    return r;
+}
+
+} // namespace
+
+TEST(LiveControl, AFloodWaitsInsideTheLimitWhilePlayingGoesOn) {
+    struct {
+        const char* name;
+        std::vector<std::vector<uint8_t>> records;
+        bool loop;
+        bool future; // nothing after the first key frame is due
+    } cases[] = {
+        {"bytes", HeavyRecords(), true, false},
+        {"samples", Records(50), true, false},
+        {"far in the future", FutureRecords(), false, true},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t largest = 0;
+        for (const auto& r : c.records)
+            largest = std::max(largest, r.size());
+        TServeOptions o = Options();
+        o.Speed = 0;
+        o.Loop = c.loop;
+        TLiveServer server(std::move(c.records), o);
+        test::TLogCapture log;
+        TQueueWindow window;
+        TEventLog events;
+        TKivPlayerCore core(&window, &events);
+        const TFramesBuffer& frames = TKivPlayerCoreProbe::Context(core).Frames;
+        ASSERT_EQ(core.Open("KIVS://127.0.0.1:" + std::to_string(server.Port()) + "/x"), S_OK);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kGenerous);
+        // Drawn positions, counted from when the reader first had to wait.
+        std::vector<intptr_t> drawn;
+        bool held = false;
+        auto pump = [&] {
+            TMessage m;
+            if (!window.Queue.TryGet(m)) return window.Queue.WaitUntil(deadline);
+            held = held || log.Count("receiving waits for playing") > 0;
+            if (held && m.Msg == WM_PLAYPOSITION) drawn.push_back(m.WParam);
+            core.HandleMessage(m);
+            return true;
+        };
+        if (c.future) {
+            ASSERT_TRUE(log.WaitFor("receiving waits for playing", 1, kGenerous));
+            while (core.PlayState() != vpPlaying && pump()) {
+            }
+            EXPECT_EQ(core.Pause(), S_OK) << "the play thread answers";
+            EXPECT_EQ(core.PlayState(), vpPaused);
+        } else {
+            while (drawn.size() < 10 && pump()) {
+            }
+            ASSERT_EQ(drawn.size(), 10u) << "pictures go on being drawn";
+            EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end()));
+            EXPECT_LT(drawn.front(), drawn.back());
+        }
+        EXPECT_TRUE(frames.PeakByteCount() >= TFramesBuffer::kLimitBytes ||
+                    frames.PeakSampleCount() >= TFramesBuffer::kLimitSamples)
+            << "the flood reached the limit";
+        EXPECT_LE(frames.PeakByteCount(),
+                  TFramesBuffer::kLimitBytes + static_cast<int64_t>(largest));
+        EXPECT_LE(frames.PeakSampleCount(), TFramesBuffer::kLimitSamples);
+        EXPECT_EQ(server.Connections(), 1) << "the stream never broke";
+    }
 }

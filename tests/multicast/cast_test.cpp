@@ -152,7 +152,8 @@ TEST_F(OneLink, AFirstKeyFrameWithoutAPictureMakesTheControlReconnect) {
     EXPECT_EQ(m.WParam, 1);
     EXPECT_EQ(m.LParam, host.Stream->Tag());
     EXPECT_EQ(log.Count("KivPlayer.ocx ->TKivMulticastStream.HandleRead raise exception :the "
-                        "first key frame holds no picture"), 1);
+                        "first key frame holds no picture"),
+              1);
     EXPECT_EQ(host.Stream->State(), TKivMulticastStream::lsNotOpened);
     EXPECT_EQ(host.Context.Frames.Count(), 0);
 }
@@ -186,6 +187,39 @@ TEST_F(OneLink, TheQueueKeepsTheNewest2000AndAStopKeepsThem) {
         ASSERT_EQ(SampleTimeStamp(b.get()), i);
     }
     EXPECT_FALSE(r.Pop());
+}
+
+TEST_F(OneLink, WhatTheFramesBufferCannotHoldIsDroppedUntilTheNextKeyFrame) {
+    TScratchDir dir;
+    const std::string recording = dir.File("flood.kiv"), sms = dir.File("cast.sms");
+    std::vector<TSampleSpec> samples;
+    for (uint32_t i = 0; i < 30; ++i)
+        samples.push_back(i % 5 ? TSampleSpec{i * 10, skDifference, Filler(300, i)}
+                                : TSampleSpec{i * 10, skKeyFrame, PicturePayload(32, 32)});
+    const auto records = WriteRecording(recording, samples);
+    WriteText(sms, SmsText(kGroup, 6109));
+
+    TInNamespace inside(Lab->PlayerNs());
+    ASSERT_TRUE(inside.Ok());
+    TLogCapture log;
+    TCastHost host;
+    constexpr int32_t kLimit = 6;
+    host.Context.Frames.SetLimits(INT64_MAX, kLimit);
+    host.Stream->Open(sms);
+    ASSERT_TRUE(host.WaitReceivers());
+    ASSERT_EQ(CastOnce(*Lab, {"--port", "6109", "--rate", "40", recording}), 0);
+    ASSERT_TRUE(log.WaitFor("samples are dropped until the next key frame", 1, kWaitMs));
+    ASSERT_TRUE(host.WaitFrames(kLimit));
+    EXPECT_EQ(host.Frames(), std::vector<TBytes>(records.begin(), records.begin() + kLimit));
+    // The play thread has drawn the last one: only the segment it is in stays.
+    int32_t last = kLimit - 1;
+    ASSERT_TRUE(host.Context.Frames.Trim(last));
+    ASSERT_EQ(host.Context.Frames.Count(), 1);
+    ASSERT_EQ(CastOnce(*Lab, {"--port", "6109", "--rate", "40", recording}), 0);
+    ASSERT_TRUE(host.WaitFrames(2));
+    EXPECT_EQ(SampleKind(host.Context.Frames.Sample(1)), skKeyFrame)
+        << "taken again at a key frame";
+    EXPECT_EQ(host.Context.Frames.PeakSampleCount(), kLimit);
 }
 
 TEST_F(OneLink, SocketFailuresGoToTheDebugLog) {

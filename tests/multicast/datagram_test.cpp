@@ -211,23 +211,35 @@ TEST(Assembler, DiscardGivesUpSilently) {
     EXPECT_TRUE(a.Samples.empty()); // two of three fragments
 }
 
-TEST(SampleQueue, KeepsTheNewestWhenFull) {
-    TSampleQueue q;
-    size_t freed = 0;
-    for (uint32_t i = 0; i < kMaxQueuedSamples + 5; ++i) {
-        TBytes r = Record(i, 0);
-        TSampleBlock b(new uint8_t[r.size()]);
-        std::copy(r.begin(), r.end(), b.get());
-        freed += q.Push(std::move(b));
+TEST(SampleQueue, KeepsTheNewestWithinItsCountAndItsBytes) {
+    struct {
+        const char* name;
+        size_t payload;
+        uint32_t pushed;
+        uint32_t kept;
+    } cases[] = {
+        {"count", 0, kMaxQueuedSamples + 5, kMaxQueuedSamples},
+        {"bytes", (1 << 20) - kSampleHeaderSize, 12, kMaxQueuedBytes >> 20},
+        {"one sample alone above the bytes", kMaxQueuedBytes, 3, 1},
+    };
+    for (const auto& c : cases) {
+        TSampleQueue q;
+        size_t freed = 0;
+        for (uint32_t i = 0; i < c.pushed; ++i) {
+            TBytes r = Record(i, c.payload);
+            TSampleBlock b(new uint8_t[r.size()]);
+            std::copy(r.begin(), r.end(), b.get());
+            freed += q.Push(std::move(b));
+        }
+        EXPECT_EQ(freed, c.pushed - c.kept) << c.name;
+        EXPECT_EQ(q.Count(), c.kept) << c.name;
+        for (uint32_t i = c.pushed - c.kept; i < c.pushed; ++i) {
+            TSampleBlock b = q.Pop();
+            ASSERT_TRUE(b) << c.name;
+            EXPECT_EQ(SampleTimeStamp(b.get()), i) << c.name;
+        }
+        EXPECT_FALSE(q.Pop()) << c.name;
     }
-    EXPECT_EQ(freed, 5u);
-    EXPECT_EQ(q.Count(), kMaxQueuedSamples);
-    for (uint32_t i = 5; i < kMaxQueuedSamples + 5; ++i) {
-        TSampleBlock b = q.Pop();
-        ASSERT_TRUE(b);
-        EXPECT_EQ(SampleTimeStamp(b.get()), i);
-    }
-    EXPECT_FALSE(q.Pop());
 }
 
 } // namespace

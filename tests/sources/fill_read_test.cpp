@@ -237,4 +237,38 @@ TEST(FillReadFull, ARequestWithoutTargetWaitsWhileTheBufferIsFull) {
     EXPECT_EQ(rest.back(), all.back());
 }
 
+// One key frame and then only updates: the 2 MiB and 3 key frame mark never comes.
+TEST(FillReadFull, AtTheLimitAPassStopsEvenShortOfItsTarget) {
+    constexpr int64_t kLimit = 1 << 20;
+    TTempDir dir;
+    TFillHost host;
+    const TBytes bytes = StepsRecording(5900, 100000, 100 * 1024);
+    auto& frames = host.Context.Frames;
+    frames.SetLimits(kLimit, TFramesBuffer::kLimitSamples);
+    ASSERT_EQ(host.Open(dir.Write("long.kiv", bytes)), 0);
+    host.Thread->Fill(5000);
+    host.Posted();
+    TMessage m;
+    ASSERT_TRUE(TFillHost::Next(host.Play, WM_DRAWTO, m));
+    EXPECT_EQ(m.WParam, frames.Count() - 1) << "answered with what there is";
+    EXPECT_LT(SampleTimeStamp(frames.Sample(static_cast<int32_t>(m.WParam))), 5000u);
+    EXPECT_FALSE(frames.HasRoom());
+
+    // Drawn to the last one and trimmed each time, the whole recording comes through.
+    std::vector<TBytes> out;
+    for (int32_t held = 0, pass = 0; pass < 100; ++pass) {
+        const int32_t count = frames.Count();
+        for (int32_t i = held; i < count; ++i)
+            out.emplace_back(frames.Sample(i),
+                             frames.Sample(i) + SampleRecordSize(frames.Sample(i)));
+        if (host.Thread->Exhausted()) break;
+        int32_t last = count - 1;
+        frames.Trim(last);
+        held = last + 1;
+        ASSERT_TRUE(host.Pass());
+    }
+    EXPECT_EQ(out, RecordsOf(bytes));
+    EXPECT_LT(frames.PeakByteCount(), kLimit + 110 * 1024);
+}
+
 INSTANTIATE_TEST_SUITE_P(Sources, FillRead, ::testing::Values(TSource::Disk, TSource::Http), Name);
