@@ -59,6 +59,8 @@ struct TStatistics {
     int32_t IndexEntries = 0;
     bool Live = false;    // a live or multicast source
     uint32_t Skipped = 0; // damaged samples the play thread passed over
+    // Since the reading thread last received a byte (a read under way counts).
+    uint32_t QuietMs = 0;
 };
 
 // Waits before the next attempt of a failed open, then runs elapsed on the
