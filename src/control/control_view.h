@@ -57,9 +57,9 @@ public:
 
     // The thumbnail strip: emptied and hidden (another recording opens, or its
     // thumbnails are about to arrive); one thumbnail more (path of its picture,
-    // its time, the picture read off the view's thread); one step of re-flowing it after a width
-    // change (the cell to place after its predecessor); a web recording's thumbnails arrived in the
-    // cache folder (the cells follow).
+    // its time, the picture read off the view's thread); one step of re-flowing
+    // it after a width change (the cell to place after its predecessor); a web
+    // recording's thumbnails arrived in the cache folder (the cells follow).
     virtual void ThumbnailsCleared() {}
     virtual void ThumbnailAdded(const std::string& /*path*/, int32_t /*seconds*/,
                                 TThumbnailPicture /*picture*/) {}
