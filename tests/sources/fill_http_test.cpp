@@ -118,21 +118,6 @@ TEST_F(FillHttp, AFailedRangeEndsThePassAndTheNextRequestRetriesIt) {
     EXPECT_TRUE(Host.Thread->Exhausted());
 }
 
-// Every range answered short but rightly: a pass reads on from where each
-// answer ended, and a seek gets to its sample.
-TEST_F(FillHttp, ShortAnswersDoNotEndAPass) {
-    Server.SetFault([&](const TRecordingServer::TRequest& r) -> std::optional<THttpResponse> {
-        const std::string range = std::to_string(r.From) + "-" + std::to_string(r.To);
-        return THttpServer::RangedAtMost({"GET", r.Target, {{"range", "bytes=" + range}}},
-                                         std::string(Bytes.begin(), Bytes.end()), 1000);
-    });
-    Open();
-    ASSERT_TRUE(Host.Pass());
-    EXPECT_TRUE(Host.Thread->Exhausted()) << "one pass";
-    EXPECT_EQ(Host.Context.Frames.Count(), static_cast<int32_t>(RecordsOf(Bytes).size()));
-    EXPECT_EQ(Host.SeekShows(2500), 2500);
-}
-
 TEST_F(FillHttp, AServerThatClosesEveryConnectionIsReadWhole) {
     Server.SetFault([&](const TRecordingServer::TRequest& r) -> std::optional<THttpResponse> {
         THttpResponse res = THttpServer::Ranged(
