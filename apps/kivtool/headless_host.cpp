@@ -32,9 +32,9 @@ int THeadlessHost::Open(const std::string& address) {
         std::fprintf(stderr, "%s\n", GetErrorInfo().c_str());
         return srCannotOpen;
     }
-    // A live source that never sends its first key frame is given up.
-    PumpUntil([&] { return FCore->PlayState() != vpOpening; },
-              TClock::now() + std::chrono::milliseconds(kStalledSourceMs));
+    // A live source that never sends its first key frame is given up, a web
+    // server still sending the index slowly is not.
+    PumpWhileActive([&] { return FCore->PlayState() != vpOpening; }, kStalledSourceMs, false);
     if (FCore->PlayState() == vpOpened) return 0;
     if (FFailedText.empty()) {
         FFailedCode = srDisconnected;
@@ -62,11 +62,22 @@ bool THeadlessHost::PumpUntil(const std::function<bool()>& done, TClock::time_po
     return true;
 }
 
-bool THeadlessHost::PumpWhileActive(const std::function<bool()>& done, int64_t idleMs) {
-    for (;;) {
+bool THeadlessHost::PumpWhileActive(const std::function<bool()>& done, int64_t idleMs,
+                                    bool noticesCount) {
+    const std::chrono::milliseconds idle(idleMs);
+    for (auto until = TClock::now() + idle;;) {
         const uint64_t taken = FWindow.Queue.Taken();
-        if (PumpUntil(done, TClock::now() + std::chrono::milliseconds(idleMs))) return true;
-        if (FWindow.Queue.Taken() == taken && !FRetryAt) return false;
+        if (PumpUntil(done, until)) return true;
+        const auto now = TClock::now();
+        if (noticesCount && (FWindow.Queue.Taken() != taken || FRetryAt)) {
+            until = now + idle;
+            continue;
+        }
+        // Bytes still coming in, however slowly, keep it going until idleMs after the last.
+        const TStatistics s = FCore->Statistics();
+        const std::chrono::milliseconds quiet(s.Reading ? int64_t{s.QuietMs} : idleMs);
+        if (quiet >= idle) return false;
+        until = now + (idle - quiet);
     }
 }
 

@@ -22,14 +22,16 @@ public:
 
     explicit THeadlessHost(std::shared_ptr<kiv::TPlayClock> clock = nullptr);
 
-    // Opens with AutoStart off and waits for the result, at most as long as a
-    // reader waits for a stalled source. 0 or the failure code (after printing
-    // the failure line).
+    // Opens with AutoStart off and waits for the result, giving up as a reader
+    // gives up a stalled source. 0 or the failure code (after printing the
+    // failure line).
     int Open(const std::string& address);
     // Handles notices until `done` holds (true) or the deadline passes (false).
     bool PumpUntil(const std::function<bool()>& done, TClock::time_point deadline);
-    // The same, giving up when no notice arrives for idleMs.
-    bool PumpWhileActive(const std::function<bool()>& done, int64_t idleMs = kiv::kStalledSourceMs);
+    // The same, giving up when nothing came for idleMs: no notice (unless
+    // notices do not count) and no byte from the source.
+    bool PumpWhileActive(const std::function<bool()>& done, int64_t idleMs = kiv::kStalledSourceMs,
+                         bool noticesCount = true);
     // Writes the picture: 0, 1 when the file cannot be written, 2 when no key
     // frame was composed (`what` says what did not get that far).
     int WritePicture(const std::string& path, const std::string& what);

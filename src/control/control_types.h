@@ -61,6 +61,8 @@ struct TStatistics {
     uint32_t Skipped = 0; // damaged samples the play thread passed over
     uint32_t Lag = 0;     // how far the last sample drawn was behind the clock, ms
     double Rate = 1;      // the rate of playing
+    // Since the reading thread last received a byte (a read under way counts).
+    uint32_t QuietMs = 0;
 };
 
 // Waits before the next attempt of a failed open, then runs elapsed on the

@@ -8,8 +8,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kiv {
+
+// A thumbnail's picture as its folder gave it: the file's bytes, or why there
+// are none (Error set, Bytes empty). The bytes are untrusted.
+struct TThumbnailPicture {
+    std::vector<uint8_t> Bytes;
+    std::string Error;
+};
 
 // The composed picture, as a view may read it: never a lock or a thread.
 class IPictureSource {
@@ -49,11 +57,12 @@ public:
 
     // The thumbnail strip: emptied and hidden (another recording opens, or its
     // thumbnails are about to arrive); one thumbnail more (path of its picture,
-    // its time); one step of re-flowing it after a width change (the cell to
-    // place after its predecessor); a web recording's thumbnails arrived in
-    // the cache folder (the cells follow).
+    // its time, the picture read off the view's thread); one step of re-flowing
+    // it after a width change (the cell to place after its predecessor); a web
+    // recording's thumbnails arrived in the cache folder (the cells follow).
     virtual void ThumbnailsCleared() {}
-    virtual void ThumbnailAdded(const std::string& /*path*/, int32_t /*seconds*/) {}
+    virtual void ThumbnailAdded(const std::string& /*path*/, int32_t /*seconds*/,
+                                TThumbnailPicture /*picture*/) {}
     virtual void ThumbnailLayoutStep(int32_t /*step*/) {}
     virtual void ThumbnailsDownloaded() {}
 

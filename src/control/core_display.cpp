@@ -105,6 +105,7 @@ TStatistics TCore::Statistics() const {
         s.Bytes += fill->BufferUsed();
         s.BitRate = fill->BitRate();
         s.Live = fill->SourceKind() == skLive || fill->SourceKind() == skMulticast;
+        s.QuietMs = fill->Progress().QuietMs();
     }
     if (FPlayThread) {
         s.Skipped = FPlayThread->SkippedSamples();

@@ -48,6 +48,9 @@ struct TRecordReader::TImpl {
     const uint8_t* HandOut(TClock::time_point now);
     // Asks for more unless a pass is under way or a retry is not yet due.
     bool Ask(TClock::time_point now);
+    TClock::time_point LastByteAt(TClock::time_point now) const {
+        return now - milliseconds(Fill->Progress().QuietMs());
+    }
 
     const milliseconds Limit;
     TPlayContext Context;
@@ -62,6 +65,7 @@ struct TRecordReader::TImpl {
     bool Asked = false;          // a read request is outstanding
     uint64_t PassesAtAsk = 0;    // the reading thread's passes when it was asked
     uint64_t DeliveredAtAsk = 0; // and the records handed out by then
+    uint64_t ReceivedAtAsk = 0;  // and the bytes the source had brought
     milliseconds Backoff{0};     // before asking again after an empty pass
     std::optional<TClock::time_point> RetryAt;
     TClock::time_point LastProgress;
@@ -83,7 +87,7 @@ bool TRecordReader::TImpl::Ask(TClock::time_point now) {
         Asked = false;
         // Nothing came of it: reads are failing. The first time may be a pass
         // that ended just as it was asked again, so it is retried at once.
-        if (Delivered == DeliveredAtAsk) {
+        if (Delivered == DeliveredAtAsk && Fill->Progress().Bytes() == ReceivedAtAsk) {
             RetryAt = now + Backoff;
             Backoff = Backoff.count() ? std::min(Backoff * 2, kLongestRetry) : kFirstRetry;
         }
@@ -93,6 +97,7 @@ bool TRecordReader::TImpl::Ask(TClock::time_point now) {
     Asked = true;
     PassesAtAsk = Fill->Passes();
     DeliveredAtAsk = Delivered;
+    ReceivedAtAsk = Fill->Progress().Bytes();
     Fill->Fill(-1); // dropped while a pass runs; that pass's end answers instead
     return true;
 }
@@ -117,11 +122,14 @@ int TRecordReader::Open(const std::string& address) {
     F->Fill->Open(source.Name);
     // A live source answers once its first key frame came; one that breaks
     // before that asks for a reconnect instead.
-    const auto deadline = TClock::now() + F->Limit;
+    auto deadline = TClock::now() + F->Limit;
     int code = srDisconnected;
     for (TMessage m;;) {
         if (!F->Window.Queue.TryGet(m)) {
-            if (TClock::now() >= deadline) break;
+            const auto now = TClock::now();
+            // An index still coming in, however slowly, is no stalled source.
+            deadline = std::max(deadline, F->LastByteAt(now) + F->Limit);
+            if (now >= deadline) break;
             F->Window.Queue.WaitUntil(deadline);
             continue;
         }
@@ -161,6 +169,8 @@ const uint8_t* TRecordReader::Next() {
                           " runs past the end of the sample area at byte " +
                           std::to_string(SampleAreaEnd(r.Context.Header)));
         if (exhausted) return r.Stop("");
+        // Bytes still coming in, however slowly, are progress before they make a record.
+        r.LastProgress = std::max(r.LastProgress, r.LastByteAt(now));
         if (now - r.LastProgress >= r.Limit)
             return r.Stop("the source stopped delivering after " + std::to_string(r.Delivered) +
                           " records");

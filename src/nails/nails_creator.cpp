@@ -1,6 +1,7 @@
 #include "nails/nails_creator.h"
 
 #include "nails/nail_block.h"
+#include "nails/nail_file.h"
 #include "nails/nails_index.h"
 #include "platform/debug_log.h"
 #include "platform/kiv_messages.h"
@@ -25,13 +26,13 @@ TNailsCreator::~TNailsCreator() {
     WaitFor();
 }
 
-TNailBlock TNailsCreator::Take(intptr_t wParam) {
+TNailsCreator::TCreated TNailsCreator::Take(intptr_t wParam) {
     std::lock_guard guard(FLock);
     auto it = FPending.find(wParam);
-    if (it == FPending.end()) return nullptr;
-    TNailBlock block = std::move(it->second);
+    if (it == FPending.end()) return {};
+    TCreated created = std::move(it->second);
     FPending.erase(it);
-    return block;
+    return created;
 }
 
 void TNailsCreator::Execute() {
@@ -42,14 +43,15 @@ void TNailsCreator::Execute() {
             if (FTerminated) break;
             if (index.Blank(line)) break;
             const int32_t seconds = index.Seconds(line);
-            const std::string path =
-                FFolder + kNailsFolderName + "/" + std::string(index.FileName(line));
-            TNailBlock block = MakeNailBlock(path, static_cast<uint32_t>(seconds));
-            if (!block) continue; // the path does not fit the block
-            const auto wParam = reinterpret_cast<intptr_t>(block.get());
+            const std::string_view name = index.FileName(line);
+            const std::string path = FFolder + kNailsFolderName + "/" + std::string(name);
+            TCreated created{MakeNailBlock(path, static_cast<uint32_t>(seconds)), {}};
+            if (!created.Block) continue; // the path does not fit the block
+            created.Picture = ReadNailPicture(FFolder, name);
+            const auto wParam = reinterpret_cast<intptr_t>(created.Block.get());
             {
                 std::lock_guard guard(FLock);
-                FPending.emplace(wParam, std::move(block));
+                FPending.emplace(wParam, std::move(created));
             }
             if (!FTarget.Post(WM_NAILCREATED, wParam, FTag)) break;
             ++FPosted;

@@ -1,8 +1,11 @@
 // TNailsCreator: reads a folder's thumbnail index at the lowest priority and
 // hands each thumbnail to the control's window as a WM_NAILCREATED block,
-// without waiting, so the strip gets its cells one message at a time.
+// without waiting, so the strip gets its cells one message at a time. The
+// pictures are read here too: whatever the folder holds, the control's thread
+// never opens a file of it.
 #pragma once
 
+#include "control/control_view.h"
 #include "nails/nail_block.h"
 #include "platform/thread.h"
 #include "platform/window_target.h"
@@ -27,9 +30,12 @@ public:
     ~TNailsCreator() override;
     // Thumbnails handed over so far.
     uint32_t Posted() const { return FPosted.load(); }
-    // The block a WM_NAILCREATED of this creator carries (null when it is not
-    // one of its own, or was taken already).
-    TNailBlock Take(intptr_t wParam);
+    struct TCreated {
+        TNailBlock Block; // null when not one of its own, or taken already
+        TThumbnailPicture Picture;
+    };
+    // What a WM_NAILCREATED of this creator carries.
+    TCreated Take(intptr_t wParam);
 
 protected:
     void Execute() override;
@@ -41,7 +47,7 @@ private:
     std::atomic<bool> FTerminated{false};
     std::atomic<uint32_t> FPosted{0};
     std::mutex FLock;
-    std::map<intptr_t, TNailBlock> FPending; // FLock: posted, not taken yet
+    std::map<intptr_t, TCreated> FPending; // FLock: posted, not taken yet
 };
 
 } // namespace kiv

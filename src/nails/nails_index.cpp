@@ -1,10 +1,9 @@
 #include "nails/nails_index.h"
 
+#include "nails/nail_file.h"
 #include "platform/error.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 
 namespace kiv {
 
@@ -27,24 +26,11 @@ std::string_view BeforeEquals(std::string_view line) {
     return line.substr(0, line.find('='));
 }
 
-struct TFileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 } // namespace
 
 TNailsIndex TNailsIndex::LoadFromFile(const std::string& path) {
-    std::unique_ptr<FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw EKivError("Cannot open file \"" + path + "\"");
-    std::string text;
-    char block[65536];
-    for (size_t n; (n = std::fread(block, 1, sizeof block, file.get())) > 0;) {
-        if (text.size() + n > kMaxNailsIndexBytes)
-            throw EKivError("Thumbnail index too large: \"" + path + "\"");
-        text.append(block, n);
-    }
-    if (std::ferror(file.get())) throw EKivError("Cannot read file \"" + path + "\"");
-    return TNailsIndex(std::move(text));
+    const std::vector<uint8_t> bytes = ReadRegularFile(path, kMaxNailsIndexBytes);
+    return TNailsIndex(std::string(bytes.begin(), bytes.end()));
 }
 
 TNailsIndex::TNailsIndex(std::string text) : FText(std::move(text)) {

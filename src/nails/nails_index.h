@@ -17,7 +17,8 @@ constexpr uint32_t kMaxNailsShown = 120;
 
 class TNailsIndex {
 public:
-    // Raises EKivError when the file cannot be read or is larger than the limit.
+    // Raises EKivError when the file cannot be read, is not a regular file (a FIFO
+    // is never waited on) or is larger than the limit.
     static TNailsIndex LoadFromFile(const std::string& path);
     // Raises EKivError when the text is larger than the limit.
     explicit TNailsIndex(std::string text);

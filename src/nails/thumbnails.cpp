@@ -83,12 +83,12 @@ private:
     void OnNailCreated(const TMessage& m) {
         // Blocks of a creator freed meanwhile went with it.
         if (!FCreator || m.LParam != FCreatorTag) return;
-        const TNailBlock block = FCreator->Take(m.WParam);
-        if (!block) return;
+        TNailsCreator::TCreated created = FCreator->Take(m.WParam);
+        if (!created.Block) return;
         std::string path;
         uint32_t seconds = 0;
-        ReadNailBlock(block.get(), path, seconds);
-        FView->ThumbnailAdded(path, static_cast<int32_t>(seconds));
+        ReadNailBlock(created.Block.get(), path, seconds);
+        FView->ThumbnailAdded(path, static_cast<int32_t>(seconds), std::move(created.Picture));
     }
 
     void OnNailLayout(const TMessage& m) {

@@ -93,6 +93,10 @@ size_t TInternetStream::OnBody(char* data, size_t one, size_t count, void* self)
     size_t take = std::min(room, size);
     std::memcpy(s->FTarget + s->FGot, data, take);
     s->FGot += static_cast<int32_t>(take);
+    if (s->FGot > s->FAttemptSeen) {
+        if (s->FProgress) s->FProgress->Add(static_cast<uint64_t>(s->FGot - s->FAttemptSeen));
+        s->FAttemptSeen = s->FGot;
+    }
     // A server that ignores the range sends the whole resource: stop once full.
     return take == size ? size : 0;
 }
@@ -117,6 +121,10 @@ int32_t TInternetStream::Request(uint8_t* buffer, int32_t count) {
     char range[64];
     std::snprintf(range, sizeof range, "%" PRId64 "-%" PRId64, FPosition, FPosition + count - 1);
     curl::SetOpt(h, CURLOPT_RANGE, range);
+    if (FPosition != FAttemptAt) {
+        FAttemptAt = FPosition;
+        FAttemptSeen = 0;
+    }
     FTarget = buffer;
     FWanted = count;
     FGot = 0;
@@ -146,6 +154,7 @@ int32_t TInternetStream::Request(uint8_t* buffer, int32_t count) {
                             " does not start at " + std::to_string(FPosition) + ")");
     }
     FPosition += FGot;
+    FAttemptAt = -1; // read again after a seek back, these bytes count again
     return FGot;
 }
 

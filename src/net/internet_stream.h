@@ -4,6 +4,7 @@
 
 #include "net/curl_handle.h"
 #include "platform/byte_stream.h"
+#include "platform/read_progress.h"
 
 #include <atomic>
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
     void Abort();
     // A flag of the owner's that aborts reads the same way once set.
     void SetAbortFlag(const std::atomic<bool>* flag) { FAbortFlag = flag; }
+    // The owner's count of bytes received, added to as they arrive. Bytes an
+    // earlier attempt at the same position brought are not news: a server
+    // that breaks every answer at the same place makes no progress.
+    void SetProgress(TReadProgress* progress) { FProgress = progress; }
 
     const std::string& ServerName() const { return FServerName; }
     int Port() const { return FPort; }
@@ -55,6 +60,7 @@ private:
     TCurlHandle FHandle;   // owner thread; kept between reads for the connection
     std::atomic<bool> FClosed{false};
     const std::atomic<bool>* FAbortFlag = nullptr;
+    TReadProgress* FProgress = nullptr;
     uint64_t FRequests = 0; // owner thread
     long FLastStatus = 0;   // owner thread
 
@@ -63,6 +69,8 @@ private:
     int32_t FWanted = 0;
     int32_t FGot = 0;
     std::string FContentRange;
+    int64_t FAttemptAt = -1;  // the position of the reads that failed since the last success
+    int32_t FAttemptSeen = 0; // the most bytes one of them received
 };
 
 } // namespace kiv

@@ -2,6 +2,7 @@
 
 #include "codec/kivdecoder.h"
 #include "format/kiv_format.h"
+#include "nails/nail_file.h"
 #include "nails/nails_download.h"
 #include "nails/nails_index.h"
 #include "net/address.h"
@@ -40,11 +41,19 @@ bool DecodeJpegFile(const std::vector<uint8_t>& bytes, TBitmap24& picture) {
 } // namespace
 
 TNailPictures::TNailPictures(const std::string& address, const std::atomic<bool>* abort)
-    : FAbort(abort) {
-    const bool web = IsWebAddress(address);
-    const std::string folder = NailsFolderOf(web ? address : NormalizeAddress(address));
-    std::vector<uint8_t> text = ReadWholeAddress(folder + kNailsIndexName,
-                                                 static_cast<uint32_t>(kMaxNailsIndexBytes), abort);
+    : FAbort(abort), FWeb(IsWebAddress(address)),
+      FFolder(NailsFolderOf(FWeb ? address : NormalizeAddress(address))) {
+    std::vector<uint8_t> text;
+    if (FWeb) {
+        text = ReadWholeAddress(FFolder + kNailsIndexName,
+                                static_cast<uint32_t>(kMaxNailsIndexBytes), abort);
+    } else {
+        // A local folder may hold a FIFO under the index's name.
+        try {
+            text = ReadRegularFile(FFolder + kNailsIndexName, kMaxNailsIndexBytes);
+        } catch (const EKivError&) {
+        }
+    }
     if (text.empty()) return;
     const TNailsIndex index(std::string(text.begin(), text.end()));
     for (uint64_t i = 0; i < index.Count() && !index.Blank(i); ++i) {
@@ -53,7 +62,7 @@ TNailPictures::TNailPictures(const std::string& address, const std::atomic<bool>
         const std::string name(index.FileName(i));
         if (!SafeNailFileName(name)) continue;
         FNails.push_back({static_cast<uint32_t>(ms),
-                          folder + kNailsFolderName + "/" + (web ? NailUrlSegment(name) : name)});
+                          FWeb ? FFolder + kNailsFolderName + "/" + NailUrlSegment(name) : name});
     }
     std::stable_sort(FNails.begin(), FNails.end(),
                      [](const TNail& a, const TNail& b) { return a.Time < b.Time; });
@@ -74,7 +83,10 @@ std::vector<uint32_t> TNailPictures::Times() const {
 
 bool TNailPictures::Read(size_t i, TBitmap24& picture) const {
     const TNail& nail = FNails[i];
-    const std::vector<uint8_t> bytes = ReadWholeAddress(nail.Address, kMaxNailFileBytes, FAbort);
+    // A local picture only when it is a regular file inside the folder.
+    const std::vector<uint8_t> bytes =
+        FWeb ? ReadWholeAddress(nail.Address, kMaxNailFileBytes, FAbort)
+             : ReadNailPicture(FFolder, nail.Address, kMaxNailFileBytes).Bytes;
     if (bytes.empty()) return false;
     if (EndsWithNoCase(nail.Address, ".bmp"))
         return DecodeDib(bytes.data(), bytes.size(), picture).Ok();

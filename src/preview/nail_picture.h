@@ -34,10 +34,12 @@ public:
 private:
     struct TNail {
         uint32_t Time = 0;
-        std::string Address;
+        std::string Address; // on the web; else the file name in the folder's "nails"
     };
     std::vector<TNail> FNails; // ascending by time
     const std::atomic<bool>* FAbort;
+    const bool FWeb;
+    const std::string FFolder;
 };
 
 } // namespace kiv

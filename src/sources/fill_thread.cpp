@@ -167,6 +167,7 @@ void TFillThread::HandleOpen() {
         if (IsNetworkAddress(FAddress)) {
             auto http = std::make_unique<TInternetStream>(FAddress);
             http->SetAbortFlag(&FAborting);
+            http->SetProgress(&FProgress);
             FHttp = http.get();
             FStream = std::move(http);
             FSourceKind = skHttp;
@@ -241,6 +242,7 @@ void TFillThread::HandleRead(int32_t target) {
             answer(); // the source stopped short; a later read may get further
             break;
         }
+        if (!FHttp) FProgress.Add(static_cast<uint64_t>(got)); // the stream counts its own
         FTotalBytes += got;
         FLastTick = GetTickMs();
         if (FLastTick > FStartTick)
@@ -290,7 +292,9 @@ void TFillThread::HandleRead(int32_t target) {
             break;
         }
         if (frames.IsFull() && (target < 0 || found)) break;
-        if (got < ask) break;
+        // A file ends there. A web server may answer any range short: the
+        // pass goes on from where its answer ended.
+        if (got < ask && !FHttp) break;
     }
     if (FHttp) FHttp->Close();
     FReading = false;

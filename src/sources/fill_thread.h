@@ -7,6 +7,7 @@
 #include "platform/byte_stream.h"
 #include "platform/event.h"
 #include "platform/kiv_messages.h"
+#include "platform/read_progress.h"
 #include "platform/thread.h"
 #include "sources/source_kind.h"
 
@@ -62,6 +63,9 @@ public:
     // The bytes of a record that the end of the sample area cut short (set before
     // Exhausted); 0 when the sample area ended between records.
     uint32_t CutShort() const { return FCutShort.load(); }
+    // What the source has brought so far, a read under way included: a slow
+    // answer is progress before it ends.
+    const TReadProgress& Progress() const { return FProgress; }
     // Counts handled read requests; hosts wait for the next one.
     uint64_t Passes() const;
     // Waits until more than `seen` read requests were handled; false at the time-out.
@@ -100,6 +104,7 @@ protected:
     std::atomic<uint32_t> FBufferUsed{0};   // bytes in the work buffer
     uint32_t FStartTick = 0, FLastTick = 0; // reading thread
     int64_t FTotalBytes = 0;                // reading thread
+    TReadProgress FProgress;
 
 private:
     // Posts WM_STOP or WM_RESET and waits until the thread has handled that very

@@ -224,8 +224,9 @@ void TKivPlayerCtrl::ThumbnailsCleared() {
     FNails->Reset();
 }
 
-void TKivPlayerCtrl::ThumbnailAdded(const std::string& path, int32_t seconds) {
-    FNails->QueueNail(path, seconds);
+void TKivPlayerCtrl::ThumbnailAdded(const std::string& path, int32_t seconds,
+                                    TThumbnailPicture picture) {
+    FNails->QueueNail(path, seconds, std::move(picture));
 }
 
 void TKivPlayerCtrl::ThumbnailLayoutStep(int32_t step) {

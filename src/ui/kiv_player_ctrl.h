@@ -76,7 +76,8 @@ public:
     void PictureChanged(const TRect& r, TDisplayMode mode, const IPictureSource& source) override;
     void SourceReleased() override;
     void ThumbnailsCleared() override;
-    void ThumbnailAdded(const std::string& path, int32_t seconds) override;
+    void ThumbnailAdded(const std::string& path, int32_t seconds,
+                        TThumbnailPicture picture) override;
     void ThumbnailLayoutStep(int32_t step) override;
     void ThumbnailsDownloaded() override;
     void ShowError(const std::string& text, TFailureKind kind) override;

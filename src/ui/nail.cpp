@@ -4,6 +4,7 @@
 #include "platform/debug_log.h"
 #include "platform/error.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMouseEvent>
@@ -18,9 +19,15 @@ namespace {
 // before it is decoded.
 constexpr int64_t kMaxPicturePixels = 16 * 1024 * 1024;
 
-QImage ReadPicture(const QString& path) {
+QImage ReadPicture(const QString& path, const TThumbnailPicture& picture) {
+    if (!picture.Error.empty()) throw EKivError(picture.Error);
+    const QByteArray bytes = QByteArray::fromRawData(
+        reinterpret_cast<const char*>(picture.Bytes.data()), qsizetype(picture.Bytes.size()));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
     // The kind follows the extension, as the recorder names its pictures.
-    QImageReader reader(path, QFileInfo(path).suffix().toLower().toLatin1());
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoDetectImageFormat(false);
     const QSize size = reader.size();
     if (size.isValid() && int64_t(size.width()) * size.height() > kMaxPicturePixels)
@@ -118,10 +125,10 @@ bool TNail::HasPicture() const {
     return !FPicture->pixmap().isNull();
 }
 
-void TNail::SetFileName(const QString& path) {
+void TNail::SetFileName(const QString& path, const TThumbnailPicture& picture) {
     FFileName = path;
     try {
-        FPicture->setPixmap(QPixmap::fromImage(ReadPicture(path)));
+        FPicture->setPixmap(QPixmap::fromImage(ReadPicture(path, picture)));
     } catch (const std::exception& e) {
         FPicture->clear();
         DebugLog(std::string("TNail.SetFileName raise:") + e.what());

@@ -3,6 +3,7 @@
 // them together.
 #pragma once
 
+#include "control/control_view.h"
 #include "nails/nail_grid.h"
 
 #include <QColor>
@@ -54,9 +55,10 @@ public:
     TNail(const TNail&) = delete;
     TNail& operator=(const TNail&) = delete;
 
-    // Loads the picture by its extension; a failure is logged and leaves the
-    // cell without one.
-    void SetFileName(const QString& path);
+    // The picture of the file at path, from the bytes read of it elsewhere,
+    // decoded by the path's extension; a failure (or why there are no bytes) is
+    // logged and leaves the cell without one.
+    void SetFileName(const QString& path, const TThumbnailPicture& picture);
     void SetTime(int32_t seconds);
     void SetCurrent(bool current);
     void SetLeft(int32_t left) { SetPlace({left, FPlace.Top}); }

@@ -97,8 +97,8 @@ void TNailsFrame::Reset() {
     hide();
 }
 
-void TNailsFrame::QueueNail(const std::string& path, int32_t seconds) {
-    FQueued.emplace_back(path, seconds);
+void TNailsFrame::QueueNail(const std::string& path, int32_t seconds, TThumbnailPicture picture) {
+    FQueued.push_back({path, seconds, std::move(picture)});
     if (!FQueueTimer.isActive()) FQueueTimer.start();
 }
 
@@ -108,9 +108,9 @@ void TNailsFrame::AddQueuedNails() {
     QElapsedTimer spent;
     spent.start();
     while (!FQueued.empty() && (spent.nsecsElapsed() < kBudgetNs)) {
-        const auto [path, seconds] = std::move(FQueued.front());
+        const TQueued next = std::move(FQueued.front());
         FQueued.pop_front();
-        AddNail(path, seconds);
+        AddNail(next.Path, next.Seconds, next.Picture);
     }
     if (!FQueued.empty()) FQueueTimer.start();
 }
@@ -126,7 +126,8 @@ void TNailsFrame::ShowSplitter() {
     if (FSplitter) FSplitter->show();
 }
 
-void TNailsFrame::AddNail(const std::string& path, int32_t seconds) {
+void TNailsFrame::AddNail(const std::string& path, int32_t seconds,
+                          const TThumbnailPicture& picture) {
     if (isHidden()) {
         show();
         ShowSplitter();
@@ -136,7 +137,7 @@ void TNailsFrame::AddNail(const std::string& path, int32_t seconds) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     if (FNailCount >= int32_t(kMaxNailsShown)) return;
     auto nail = std::make_unique<TNail>(FCanvas, FNailCount);
-    nail->SetFileName(QFile::decodeName(QByteArray::fromStdString(path)));
+    nail->SetFileName(QFile::decodeName(QByteArray::fromStdString(path)), picture);
     nail->SetTime(seconds);
     FColumns = ComputeColumns();
     FNails[size_t(FNailCount)] = std::move(nail);

@@ -28,11 +28,11 @@ public:
 
     // Empties and hides the strip; thumbnails still queued are dropped.
     void Reset();
-    // One thumbnail; shows the strip with the first.
-    void AddNail(const std::string& path, int32_t seconds);
+    // One thumbnail (its picture read from path already); shows the strip with the first.
+    void AddNail(const std::string& path, int32_t seconds, const TThumbnailPicture& picture);
     // AddNail soon: the creator's thumbnails arrive faster than cells are made,
     // so they are made a few milliseconds' worth per pass of the event loop.
-    void QueueNail(const std::string& path, int32_t seconds);
+    void QueueNail(const std::string& path, int32_t seconds, TThumbnailPicture picture);
     // Places cell index after cell index - 1: one step of a re-flow.
     void LayoutNail(int32_t index);
     // Highlights the last cell not after seconds, its row scrolled to the top.
@@ -77,7 +77,12 @@ private:
     TNail* FCurrentNail = nullptr;
     int32_t FColumns = 1;
     QPointer<QWidget> FSplitter;
-    std::deque<std::pair<std::string, int32_t>> FQueued;
+    struct TQueued {
+        std::string Path;
+        int32_t Seconds;
+        TThumbnailPicture Picture;
+    };
+    std::deque<TQueued> FQueued;
     QTimer FQueueTimer;
 };
 

@@ -144,3 +144,26 @@ TEST(RecordReader, KeepsTheBufferBoundedOverALongRecording) {
     EXPECT_EQ(read.Records.size(), RecordsOf(bytes).size());
     EXPECT_LE(read.MostBuffered, 4 << 20);
 }
+
+// A server trickling the sample area, each record taking longer than the limit
+// to arrive: the bytes coming in are progress, and reading goes on to the end.
+TEST(RecordReader, ATrickleIsReadAsSlowlyAsItComes) {
+    const TBytes bytes = StepsRecording(100, 1000, 1200); // two records of 1.2 and 2.2 KB
+    TRecordingServer server;
+    server.Put("a.kiv", bytes);
+    const int64_t end = kFileHeaderSize + LoadLE32(bytes.data() + 12);
+    server.SetFault([&](const TRecordingServer::TRequest& r) -> std::optional<THttpResponse> {
+        if (r.From < kFileHeaderSize || r.From >= end) return std::nullopt;
+        const std::string range = std::to_string(r.From) + "-" + std::to_string(r.To);
+        THttpResponse res = THttpServer::Ranged({"GET", r.Target, {{"range", "bytes=" + range}}},
+                                                std::string(bytes.begin(), bytes.end()));
+        res.TrickleBytes = 32; // 1.6 KB/s
+        res.TrickleMs = 20;
+        return res;
+    });
+    TRecordReader reader(500);
+    ASSERT_EQ(reader.Open(server.Url("a.kiv")), srOk);
+    const TRead read = ReadAll(reader);
+    EXPECT_EQ(read.Failure, "");
+    EXPECT_TRUE(read.Records == RecordsOf(bytes));
+}

@@ -280,3 +280,38 @@ TEST(FailingServer, DumpPrintsWhatItHasAndSaysWhereItStopped) {
                            " records: the source stopped delivering after " +
                            std::to_string(lines.size()) + " records\n");
 }
+
+// A server answering every range with at most 1000 bytes is slow, not broken:
+// dump and snapshot print and write what they do from the disk.
+TEST(ShortAnswers, DumpAndSnapshotGiveWhatTheyGiveFromDisk) {
+    TTempDir dir;
+    TSynthOptions o;
+    o.Seconds = 10;
+    o.Width = 640;
+    o.Height = 480;
+    const TBytes bytes = synth::MakeSynthRecording(o);
+    const std::string path = dir.Write("a.kiv", bytes);
+    TRecordingServer server;
+    server.Put("a.kiv", bytes);
+    server.SetFault([&](const TRecordingServer::TRequest& r) -> std::optional<THttpResponse> {
+        const std::string range = std::to_string(r.From) + "-" + std::to_string(r.To);
+        return THttpServer::RangedAtMost({"GET", r.Target, {{"range", "bytes=" + range}}},
+                                         std::string(bytes.begin(), bytes.end()), 1000);
+    });
+    for (const std::string command : {"dump", "snapshot"}) {
+        SCOPED_TRACE(command);
+        std::vector<TRun> runs;
+        for (const std::string& address : {path, server.Url("a.kiv")}) {
+            const std::string out = dir.File(std::to_string(runs.size()) + ".bmp");
+            runs.push_back(Kivtool(dir, command + " " + address +
+                                            (command == "snapshot" ? " 4500 " + out : "")));
+            ASSERT_EQ(runs.back().Exit, 0) << runs.back().Err;
+            if (command == "snapshot") {
+                const TBytes picture = ReadFileBytes(out);
+                runs.back().Out.assign(picture.begin(), picture.end());
+            }
+        }
+        EXPECT_FALSE(runs[0].Out.empty());
+        EXPECT_TRUE(runs[0].Out == runs[1].Out);
+    }
+}

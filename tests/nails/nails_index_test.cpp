@@ -1,8 +1,11 @@
 #include "nails/nail_grid.h"
 #include "nails/nails_index.h"
 #include "platform/error.h"
+#include "support/nginx.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <optional>
 #include <ostream>
@@ -85,6 +88,10 @@ TEST(NailsIndex, SizeLimits) {
     EXPECT_EQ(index.FileName(0).size(), hugeName.size());
     EXPECT_THROW(TNailsIndex(std::string(kMaxNailsIndexBytes + 1, '\n')), EKivError);
     EXPECT_THROW(TNailsIndex::LoadFromFile("/nonexistent/nails.xml"), EKivError);
+    // A FIFO is refused at once instead of waited on for a writer.
+    test::TTempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File(kNailsIndexName).c_str(), 0600), 0);
+    EXPECT_THROW(TNailsIndex::LoadFromFile(dir.File(kNailsIndexName)), EKivError);
 }
 
 TEST(NailsIndex, SelectionOfLines) {

@@ -27,10 +27,10 @@ std::vector<TThumb> TakeThumbs(TQueueWindow& window, TNailsCreator& creator) {
     TMessage m;
     while (window.Queue.TryGet(m)) {
         EXPECT_EQ(m.Msg, WM_NAILCREATED);
-        const TNailBlock block = creator.Take(m.WParam);
-        EXPECT_EQ(creator.Take(m.WParam), nullptr) << "taken once";
+        const TNailsCreator::TCreated created = creator.Take(m.WParam);
+        EXPECT_EQ(creator.Take(m.WParam).Block, nullptr) << "taken once";
         TThumb t;
-        ReadNailBlock(block.get(), t.first, t.second);
+        ReadNailBlock(created.Block.get(), t.first, t.second);
         out.push_back(t);
     }
     return out;

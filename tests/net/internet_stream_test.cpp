@@ -281,6 +281,42 @@ TEST_F(InternetStream, ADroppedConnectionGivesNothing) {
     EXPECT_EQ(Read(s, 30000), Body.substr(5000, 30000));
 }
 
+// Bytes count as they arrive, whether or not their answer ends well, but once:
+// an answer broken at the same place again brings nothing new.
+TEST_F(InternetStream, CountsEachByteAsItArrivesOnce) {
+    TReadProgress progress;
+    TInternetStream s(Server.Url("/a"));
+    s.SetProgress(&progress);
+    constexpr size_t kWhole = std::string::npos;
+    const struct {
+        const char* What;
+        int64_t From;
+        size_t DropAfter, AtMost; // kWhole: the answer is whole, or as long as asked
+        int32_t Got;
+        uint64_t Counted; // in all so far
+    } cases[] = {
+        {"broken after 700 bytes", 0, 700, kWhole, 0, 700},
+        {"broken there again", 0, 700, kWhole, 0, 700},
+        {"broken further on", 0, 900, kWhole, 0, 900},
+        {"a short answer", 0, kWhole, 1000, 1000, 1000},
+        {"the rest of the range", 1000, kWhole, kWhole, 2000, 3000},
+        {"read again after a seek back", 0, kWhole, kWhole, 3000, 6000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        Next = [&](const THttpRequest& r) {
+            THttpResponse res = THttpServer::RangedAtMost(r, Body, c.AtMost);
+            res.DropAfterBodyBytes = c.DropAfter;
+            return res;
+        };
+        s.Seek(c.From, soBeginning);
+        int32_t got = -1;
+        Read(s, int32_t(3000 - c.From), &got);
+        EXPECT_EQ(got, c.Got);
+        EXPECT_EQ(progress.Bytes(), c.Counted);
+    }
+}
+
 TEST_F(InternetStream, NoServerGivesNothing) {
     TLogCapture log;
     int port;

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -242,21 +245,28 @@ TEST_F(Preview, SourcesThatCannotLookBackGiveTheTimeOnly) {
 
 TEST_F(Preview, ThumbnailsArePreferredWhenTheRecordingHasThem) {
     synth::WriteSynthNails(Path, SmallRecording(), 30000, 3); // nail0000..2.jpg
+    // A FIFO and a link out of the folder under pictures' names are not read.
+    ASSERT_EQ(::mkfifo(Dir.File("nails/fifo.jpg").c_str(), 0600), 0);
+    std::filesystem::create_symlink(Path, Dir.File("nails/out.jpg"));
     // Out of order, and none at 0: before the first comes the first.
     std::ofstream(Dir.File("nails.xml"), std::ios::trunc)
-        << "15000=nail0001.jpg\r\n5000=nail0000.jpg\r\n25000=nail0002.jpg\r\n\r\n99000=x.jpg\r\n";
+        << "15000=nail0001.jpg\r\n5000=nail0000.jpg\r\n25000=nail0002.jpg\r\n35000=fifo.jpg\r\n"
+           "45000=out.jpg\r\n\r\n99000=x.jpg\r\n";
     Reader.SetAddress("file://" + Path);
     for (auto [ms, nail] : {std::pair{0u, 5000u},
                             {4999u, 5000u},
                             {5000u, 5000u},
                             {24999u, 15000u},
-                            {60000u, 25000u}}) {
+                            {34999u, 25000u},
+                            {35000u, 0u},
+                            {60000u, 0u}}) {
         SCOPED_TRACE(ms);
         Reader.Request(ms);
         const TPreview p = Answers.Next();
+        ASSERT_EQ(p.Picture != nullptr, nail != 0);
+        if (!nail) continue;
         EXPECT_EQ(p.From, TPreviewFrom::Thumbnail);
         EXPECT_EQ(p.PictureTime, nail);
-        ASSERT_TRUE(p.Picture);
         EXPECT_EQ(p.Picture->Width(), synth::kSynthNailWidth);
     }
 }

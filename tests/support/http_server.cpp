@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -123,7 +124,15 @@ void THttpServer::ServeConnection(int fd) {
         if (res.Close) out += "Connection: close\r\n";
         out += "\r\n";
         size_t bodyBytes = std::min(res.Body.size(), res.DropAfterBodyBytes);
-        if (!SendAll(fd, out.data(), out.size()) || !SendAll(fd, res.Body.data(), bodyBytes)) break;
+        if (!SendAll(fd, out.data(), out.size())) break;
+        const size_t piece = res.TrickleBytes ? res.TrickleBytes : bodyBytes;
+        bool sent = true;
+        for (size_t at = 0; sent && at < bodyBytes; at += piece) {
+            sent = SendAll(fd, res.Body.data() + at, std::min(piece, bodyBytes - at));
+            if (res.TrickleBytes)
+                std::this_thread::sleep_for(std::chrono::milliseconds(res.TrickleMs));
+        }
+        if (!sent) break;
         if (res.Close || bodyBytes < res.Body.size()) break;
     }
 done : {
@@ -131,6 +140,18 @@ done : {
     FOpen.erase(std::remove(FOpen.begin(), FOpen.end(), fd), FOpen.end());
 }
     ::close(fd);
+}
+
+THttpResponse THttpServer::RangedAtMost(const THttpRequest& request, const std::string& body,
+                                        size_t most) {
+    THttpRequest cut = request;
+    unsigned long long from = 0, to = 0;
+    auto it = cut.Headers.find("range");
+    if (most > 0 && it != cut.Headers.end() &&
+        std::sscanf(it->second.c_str(), "bytes=%llu-%llu", &from, &to) == 2 && to >= from &&
+        to - from >= most)
+        it->second = "bytes=" + std::to_string(from) + "-" + std::to_string(from + most - 1);
+    return Ranged(cut, body);
 }
 
 THttpResponse THttpServer::Ranged(const THttpRequest& request, const std::string& body) {

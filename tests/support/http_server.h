@@ -24,6 +24,8 @@ struct THttpResponse {
     bool DropBeforeAnswer = false;                 // close the connection without answering
     size_t DropAfterBodyBytes = std::string::npos; // close after sending this much body
     bool Close = false;                            // answer, then close
+    size_t TrickleBytes = 0;                       // the body this many bytes at a time,
+    int TrickleMs = 0;                             // with this pause after each
 };
 
 class THttpServer {
@@ -44,6 +46,9 @@ public:
 
     // Serves byte ranges of a body, as a range-honouring server would.
     static THttpResponse Ranged(const THttpRequest& request, const std::string& body);
+    // The same, but at most `most` bytes of any range: short, valid answers.
+    static THttpResponse RangedAtMost(const THttpRequest& request, const std::string& body,
+                                      size_t most);
 
 private:
     void Serve();

@@ -5,6 +5,7 @@
 #include "platform/kiv_messages.h"
 #include "support/http_server.h"
 #include "support/kiv_script.h"
+#include "support/log_capture.h"
 #include "support/nginx.h"
 #include "synth/synth.h"
 #include "ui/kiv_player_ctrl.h"
@@ -13,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -178,6 +182,58 @@ TEST_F(NailsCtrlTest, ThumbnailsOfAnEarlierRecordingNeverReachTheStrip) {
     for (int i = 0; i < c->frmNails()->NailCount(); ++i)
         EXPECT_EQ(c->frmNails()->Nail(i)->FileName().toStdString().rfind(Dir.File("b/"), 0), 0u)
             << i;
+}
+
+// A folder may hold anything under a picture's name. The window goes on
+// handling events (the cells after a FIFO arrive), and only regular files
+// inside the folder, of a thumbnail's size, show.
+TEST_F(NailsCtrlTest, AHostileFolderNeitherStopsTheWindowNorIsLeft) {
+    namespace fs = std::filesystem;
+    const std::string rec = Recording(Dir.File("a/rec.kiv"), 0);
+    const std::string nails = Dir.File("a/nails/");
+    fs::create_directories(nails);
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(QString::fromStdString(Dir.File("outside.jpg")), "JPEG"));
+    auto picture = [&](const std::string& p) { fs::copy_file(Dir.File("outside.jpg"), p); };
+    const struct {
+        const char* What;
+        const char* Name;
+        std::function<void(const std::string& path)> Make;
+        bool Shows;
+    } cases[] = {
+        {"a picture", "a.jpg", picture, true},
+        {"a FIFO", "b.jpg", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         false},
+        {"a link out of the folder", "c.jpg",
+         [&](const std::string& p) { fs::create_symlink(Dir.File("outside.jpg"), p); }, false},
+        {"a link inside it", "d.jpg", [](const std::string& p) { fs::create_symlink("a.jpg", p); },
+         true},
+        {"a name with ..", "../../outside.jpg", nullptr, false},
+        {"a picture too large", "f.jpg",
+         [&](const std::string& p) {
+             picture(p);
+             std::ofstream(p, std::ios::binary | std::ios::app) << std::string(4u << 20, '\0');
+         },
+         false},
+        {"a folder", "g.jpg", [](const std::string& p) { fs::create_directory(p); }, false},
+    };
+    std::string index;
+    for (const auto& k : cases) {
+        index += std::to_string((&k - cases) * 1000) + "=" + k.Name + "\r\n";
+        if (k.Make) k.Make(nails + k.Name);
+    }
+    std::ofstream(Dir.File("a/nails.xml"), std::ios::binary) << index;
+    test::TLogCapture log;
+    auto c = NewCtrl();
+    ASSERT_TRUE(Opened(*c, rec));
+    ASSERT_TRUE(Cells(*c, int(std::size(cases))));
+    int refused = 0;
+    for (const auto& k : cases) {
+        EXPECT_EQ(c->frmNails()->Nail(int(&k - cases))->HasPicture(), k.Shows) << k.What;
+        refused += !k.Shows;
+    }
+    EXPECT_EQ(log.Count("KivPlayer.ocx ->TNail.SetFileName raise:"), refused);
 }
 
 TEST_F(NailsCtrlTest, WhilePlayingTheCellOfTheMomentIsHighlighted) {

@@ -1,4 +1,5 @@
 // The thumbnail strip as a widget: placement, highlight, clicks, pictures.
+#include "nails/nail_file.h"
 #include "support/log_capture.h"
 #include "support/nginx.h"
 #include "ui/nails_frame.h"
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <vector>
 
 namespace kiv::ui {
@@ -32,10 +34,12 @@ protected:
         Frame->setFixedHeight(63);
         layout->addWidget(Frame);
         Frame->OnSkip = [this](int32_t s) { Skips.push_back(s); };
-        Picture = Dir.File("p.jpg");
+        std::filesystem::create_directory(Dir.File("nails"));
+        Picture = Dir.File("nails/p.jpg");
         QImage image(96, 54, QImage::Format_RGB32);
         image.fill(Qt::red);
         image.save(QString::fromStdString(Picture), "JPEG");
+        PictureBytes = Read("p.jpg");
         Parent.show();
     }
     // Resizes the control around the strip (width of the strip).
@@ -45,7 +49,11 @@ protected:
     }
     void Add(const std::vector<int32_t>& seconds) {
         for (int32_t s : seconds)
-            Frame->AddNail(Picture, s);
+            Frame->AddNail(Picture, s, PictureBytes);
+    }
+    // A picture of the folder's "nails", as the creator reads it.
+    TThumbnailPicture Read(const std::string& name) const {
+        return ReadNailPicture(Dir.Path() + "/", name);
     }
     template <class T = QWidget> T* Child(const std::string& name) const {
         return Frame->findChild<T*>(QString::fromStdString(name));
@@ -79,6 +87,7 @@ protected:
     QWidget Parent;
     TNailsFrame* Frame;
     std::string Picture;
+    TThumbnailPicture PictureBytes;
     std::vector<int32_t> Skips;
 };
 
@@ -180,7 +189,7 @@ TEST_F(NailsFrameTest, ThePlayedMomentsCellIsHighlightedAndScrolledUp) {
 TEST_F(NailsFrameTest, PicturesLoadByTheirExtension) {
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::blue);
-    const QString dir = QString::fromStdString(Dir.Path()) + "/";
+    const QString dir = QString::fromStdString(Dir.File("nails/"));
     image.save(dir + "a.bmp", "BMP");
     image.save(dir + "b.JPG", "JPEG");
     image.save(dir + "bmp-in.jpg", "BMP");
@@ -196,7 +205,7 @@ TEST_F(NailsFrameTest, PicturesLoadByTheirExtension) {
         SCOPED_TRACE(c.File);
         test::TLogCapture log;
         Frame->ClearNails();
-        Frame->AddNail(Dir.File(c.File), 61);
+        Frame->AddNail(Dir.File(std::string("nails/") + c.File), 61, Read(c.File));
         ASSERT_EQ(Frame->NailCount(), 1);
         EXPECT_EQ(Frame->Nail(0)->HasPicture(), c.Loads);
         EXPECT_EQ(log.Count("KivPlayer.ocx ->TNail.SetFileName raise:"), c.Loads ? 0 : 1);
@@ -211,7 +220,7 @@ TEST_F(NailsFrameTest, PicturesLoadByTheirExtension) {
 TEST_F(NailsFrameTest, AtMost120Cells) {
     Width(400);
     for (int i = 0; i < 121; ++i)
-        Frame->AddNail(Picture, i);
+        Frame->AddNail(Picture, i, PictureBytes);
     EXPECT_EQ(Frame->NailCount(), 120);
     EXPECT_NE(Child("nailPic119"), nullptr);
     EXPECT_EQ(Child("nailPic120"), nullptr);
