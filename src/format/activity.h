@@ -5,12 +5,8 @@
 #pragma once
 
 #include "format/kiv_format.h"
-#include "format/recording_reader.h"
-#include "platform/byte_stream.h"
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace kiv {
@@ -38,12 +34,5 @@ bool MovesPointer(const TSampleHeader& h, uint16_t& x, uint16_t& y);
 
 // A marker's text is at most this long.
 constexpr uint32_t kMaxMarkerText = 256;
-
-// Walks the record headers of the sample area from the stream's position,
-// reading no payload but a marker's text; false when it stopped short (a short
-// read, a record past the sample area's end).
-using TRecordHeaderSink = std::function<void(const TSampleHeader&, const std::string& markerText)>;
-bool ScanRecordHeaders(TByteStream& stream, const TKivFileHeader& header,
-                       const TRecordHeaderSink& sink, const std::atomic<bool>& abort);
 
 } // namespace kiv

@@ -1,5 +1,7 @@
 #include "format/recording_reader.h"
 
+#include "codec/compression.h"
+
 #include "codec/kivdecoder.h"
 #include "format/source_result.h"
 
@@ -105,6 +107,33 @@ bool TRecordingWalker::Run(const TSink& sink) {
     if (FCutter.Used() > 0) {
         FFailure = std::to_string(FCutter.Used()) + " bytes of an incomplete record at the end";
         return false;
+    }
+    return true;
+}
+
+bool ScanRecordHeaders(TByteStream& stream, const TKivFileHeader& header,
+                       const TRecordHeaderSink& sink, const std::atomic<bool>& abort) {
+    const int64_t end = SampleAreaEnd(header);
+    int64_t at = stream.Position();
+    uint8_t raw[kSampleHeaderSize];
+    std::string text;
+    while (at < end && !abort.load(std::memory_order_relaxed)) {
+        if (end - at < kSampleHeaderSize) return false;
+        if (stream.Seek(at, soBeginning) != at ||
+            stream.ReadFull(raw, kSampleHeaderSize) != int32_t{kSampleHeaderSize})
+            return false;
+        const TSampleHeader h = ParseSampleHeader(raw);
+        const int64_t next = at + kSampleHeaderSize + int64_t{h.Length};
+        if (h.Length > kMaxRecordSize || next > end) return false;
+        text.clear();
+        if (h.Kind == skMarker && h.Compression == ckRaw && h.Length > 0) {
+            text.resize(std::min<uint32_t>(h.Length, kMaxMarkerText));
+            const auto size = static_cast<int32_t>(text.size());
+            if (stream.ReadFull(text.data(), size) != size) return false;
+        }
+        sink(h, text);
+        if (h.TimeStamp == header.Duration) break;
+        at = next;
     }
     return true;
 }

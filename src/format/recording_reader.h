@@ -1,10 +1,12 @@
 // Opening a recording (header, magic, sample area, index) and walking its sample area.
 #pragma once
 
+#include "format/activity.h"
 #include "format/kiv_format.h"
 #include "format/record_cutter.h"
 #include "platform/byte_stream.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,5 +49,12 @@ private:
     TRecordCutter FCutter;
     std::string FFailure;
 };
+
+// Walks the record headers of the sample area from the stream's position,
+// reading no payload but a marker's text; false when it stopped short (a short
+// read, a record past the sample area's end).
+using TRecordHeaderSink = std::function<void(const TSampleHeader&, const std::string& markerText)>;
+bool ScanRecordHeaders(TByteStream& stream, const TKivFileHeader& header,
+                       const TRecordHeaderSink& sink, const std::atomic<bool>& abort);
 
 } // namespace kiv
