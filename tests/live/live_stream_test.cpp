@@ -247,7 +247,6 @@ TEST_F(TLiveFixture, AReaderAheadOfPlayingHoldsTheServerBackAndLosesNothing) {
     o.Speed = 0;
     o.Loop = false;
     TLiveServer server(Records(kUpdates), o);
-    test::TLogCapture log;
     ASSERT_EQ(OpenAndWait(Address(server)).WParam, srOk);
     // Standing in for the play thread: everything buffered is drawn, then trimmed.
     std::vector<uint32_t> times;
@@ -275,8 +274,9 @@ TEST_F(TLiveFixture, AReaderAheadOfPlayingHoldsTheServerBackAndLosesNothing) {
     for (int i = 0; i <= kUpdates; ++i)
         expected.push_back(20 + 40 * i);
     EXPECT_EQ(times, expected) << "every record once, in order";
+    // Whether the reader found the buffer full before or after the test drained it
+    // depends on the machine's load; that it never held more does not.
     EXPECT_EQ(Context.Frames.PeakSampleCount(), kLimit);
-    EXPECT_EQ(log.Count("the frames buffer is at its limit; receiving waits for playing"), 1);
 }
 
 namespace {
