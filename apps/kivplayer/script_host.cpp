@@ -159,8 +159,9 @@ void TScriptHost::quit(int code) {
 
 int TScriptHost::idOfName(const QString& name) {
     const std::string n = name.toStdString();
-    const DISPID member = MemberIdOfName(n);
-    return member != DISPID_UNKNOWN ? member : EventIdOfName(n);
+    for (const DISPID id : {MemberIdOfName(n), IdOfName(NavigationMembers(), n), EventIdOfName(n)})
+        if (id != DISPID_UNKNOWN) return id;
+    return IdOfName(NavigationEvents(), n);
 }
 
 QJSValue TScriptHost::invoke(int id, const QString& kind, const QJSValue& args) {
@@ -173,7 +174,8 @@ QJSValue TScriptHost::invoke(int id, const QString& kind, const QJSValue& args) 
     }
     SetErrorInfo({});
     TVariant value;
-    const HRESULT hr = kiv::Invoke(FCtrl.Automation(), id, flags, FPlayer.ArgsOf(args), &value);
+    const HRESULT hr = kiv::Invoke(FCtrl.Automation(), FCtrl.Navigation(), id, flags,
+                                   FPlayer.ArgsOf(args), &value);
     QJSValue r = FEngine.newObject();
     r.setProperty("hr", hr);
     r.setProperty("value", FPlayer.ToScript(value, id));

@@ -24,6 +24,9 @@ TVariant ToVariant(const std::string& v) {
 TVariant ToVariant(const TFontRef& v) {
     return TVariant::Object(v);
 }
+TVariant ToVariant(double v) {
+    return TVariant::R8(v);
+}
 template <class T>
 requires(std::is_integral_v<T> || std::is_enum_v<T>) TVariant ToVariant(T v) {
     return TVariant::I4(static_cast<int32_t>(v));
@@ -44,6 +47,9 @@ bool FromVariant(const TVariant& v, int16_t& out) {
 bool FromVariant(const TVariant& v, std::string& out) {
     return CoerceToText(v, out);
 }
+bool FromVariant(const TVariant& v, double& out) {
+    return CoerceToReal(v, out);
+}
 bool FromVariant(const TVariant& v, TFontRef& out) {
     if (v.Type != VT_DISPATCH || !v.Font) return false;
     out = v.Font;
@@ -57,26 +63,30 @@ requires(std::is_integral_v<T> || std::is_enum_v<T>) bool FromVariant(const TVar
     return true;
 }
 
+// A member function's interface and its one parameter.
 template <class> struct TOut;
-template <class A> struct TOut<HRESULT (IKivPlayer::*)(A*)> { using Type = A; };
+template <class I, class A> struct TOut<HRESULT (I::*)(A*)> { using Type = A; };
 template <class> struct TIn;
-template <class A> struct TIn<HRESULT (IKivPlayer::*)(A)> { using Type = std::remove_cvref_t<A>; };
+template <class I, class A> struct TIn<HRESULT (I::*)(A)> { using Type = std::remove_cvref_t<A>; };
+template <class> struct TFaceOf;
+template <class I, class... A> struct TFaceOf<HRESULT (I::*)(A...)> { using Type = I; };
+template <auto M> using TFace = typename TFaceOf<decltype(M)>::Type;
 
-template <auto G> HRESULT Get(IKivPlayer& p, TVariant& out) {
+template <auto G> HRESULT Get(TFace<G>& p, TVariant& out) {
     typename TOut<decltype(G)>::Type v{};
     const HRESULT hr = (p.*G)(&v);
     if (hr == S_OK) out = ToVariant(v);
     return hr;
 }
-template <auto P> HRESULT Put(IKivPlayer& p, const TVariant& in) {
+template <auto P> HRESULT Put(TFace<P>& p, const TVariant& in) {
     typename TIn<decltype(P)>::Type v{};
     if (!FromVariant(in, v)) return DISP_E_TYPEMISMATCH;
     return (p.*P)(v);
 }
-template <auto M> HRESULT Call0(IKivPlayer& p, const std::vector<TVariant>& args) {
+template <auto M> HRESULT Call0(TFace<M>& p, const std::vector<TVariant>& args) {
     return args.empty() ? (p.*M)() : DISP_E_BADPARAMCOUNT;
 }
-template <auto M> HRESULT Call1(IKivPlayer& p, const std::vector<TVariant>& args) {
+template <auto M> HRESULT Call1(TFace<M>& p, const std::vector<TVariant>& args) {
     if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
     std::string text;
     if (!CoerceToText(args[0], text)) return DISP_E_TYPEMISMATCH;
@@ -111,6 +121,32 @@ constexpr bool SlotsFollowTheList() {
 #undef KIV_CALL
 static_assert(SlotsFollowTheList(), "slots 7 to 71, in the order of the list");
 
+template <class I>
+HRESULT InvokeMember(I& target, const TMemberOf<I>* m, uint16_t kind,
+                     const std::vector<TVariant>& args, TVariant* result) {
+    if (!m) return DISP_E_MEMBERNOTFOUND;
+    TVariant ignored;
+    TVariant& out = result ? *result : ignored;
+    out = {};
+    try {
+        if (m->Access == maMethod) {
+            if (!(kind & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+            return m->Call(target, args);
+        }
+        if (kind & DISPATCH_PROPERTYPUT) {
+            if (!m->Put) return DISP_E_MEMBERNOTFOUND;
+            return args.size() == 1 ? m->Put(target, args[0]) : DISP_E_BADPARAMCOUNT;
+        }
+        if (!(kind & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        return args.empty() ? m->Get(target, out) : DISP_E_BADPARAMCOUNT;
+    } catch (const std::exception& e) {
+        SetErrorInfo(e.what());
+        return E_UNEXPECTED;
+    }
+}
+
+} // namespace
+
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -118,24 +154,24 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-} // namespace
-
+// KIV_FACE: the interface of the list being expanded.
 // clang-format off
 #define KIV_READ(Name, Id, Slot, Type, Param, Hidden)                                              \
     {#Name, Id, Slot, maRead, IdlType(#Type), #Param, Hidden,                                      \
-     &Get<&IKivPlayer::get_##Name>, nullptr, nullptr},
+     &Get<&KIV_FACE::get_##Name>, nullptr, nullptr},
 #define KIV_PROP(Name, Id, Slot, Type, Param, Hidden)                                              \
     {#Name, Id, Slot, maReadWrite, IdlType(#Type), #Param, Hidden,                                 \
-     &Get<&IKivPlayer::get_##Name>, &Put<&IKivPlayer::put_##Name>, nullptr},
+     &Get<&KIV_FACE::get_##Name>, &Put<&KIV_FACE::put_##Name>, nullptr},
 #define KIV_CALL(Name, Id, Slot)                                                                   \
-    {#Name, Id, Slot, maMethod, "", "", false, nullptr, nullptr, &Call0<&IKivPlayer::Name>},
+    {#Name, Id, Slot, maMethod, "", "", false, nullptr, nullptr, &Call0<&KIV_FACE::Name>},
 #define KIV_CALL1(Name, Id, Slot, Param)                                                           \
-    {#Name, Id, Slot, maMethod, "BSTR", #Param, false, nullptr, nullptr, &Call1<&IKivPlayer::Name>},
+    {#Name, Id, Slot, maMethod, "BSTR", #Param, false, nullptr, nullptr, &Call1<&KIV_FACE::Name>},
 #define KIV_EVENT(Name, Id) {#Name, Id, "", false},
 #define KIV_EVENT1(Name, Id, Type, Listed, Result)                                                 \
     {#Name, Id, Listed, std::is_same_v<Result, HRESULT>},
 // clang-format on
 
+#define KIV_FACE IKivPlayer
 const std::vector<TMemberInfo>& KivPlayerMembers() {
     static const std::vector<TMemberInfo> kMembers = {
         KIV_PLAYER_MEMBERS(KIV_PROP, KIV_READ, KIV_CALL, KIV_CALL1)};
@@ -146,6 +182,20 @@ const std::vector<TEventInfo>& KivPlayerEvents() {
     static const std::vector<TEventInfo> kEvents = {KIV_PLAYER_EVENTS(KIV_EVENT, KIV_EVENT1)};
     return kEvents;
 }
+#undef KIV_FACE
+
+#define KIV_FACE IKivPlayerNavigation
+const std::vector<TNavigationMemberInfo>& NavigationMembers() {
+    static const std::vector<TNavigationMemberInfo> kMembers = {
+        KIV_NAVIGATION_MEMBERS(KIV_PROP, KIV_READ, KIV_CALL, KIV_CALL1)};
+    return kMembers;
+}
+
+const std::vector<TEventInfo>& NavigationEvents() {
+    static const std::vector<TEventInfo> kEvents = {KIV_NAVIGATION_EVENTS(KIV_EVENT, KIV_EVENT1)};
+    return kEvents;
+}
+#undef KIV_FACE
 #undef KIV_READ
 #undef KIV_PROP
 #undef KIV_CALL
@@ -154,27 +204,19 @@ const std::vector<TEventInfo>& KivPlayerEvents() {
 #undef KIV_EVENT1
 
 DISPID MemberIdOfName(std::string_view name) {
-    for (const auto& m : KivPlayerMembers())
-        if (SameName(m.Name, name)) return m.DispId;
-    return DISPID_UNKNOWN;
+    return IdOfName(KivPlayerMembers(), name);
 }
 
 DISPID EventIdOfName(std::string_view name) {
-    for (const auto& e : KivPlayerEvents())
-        if (SameName(e.Name, name)) return e.DispId;
-    return DISPID_UNKNOWN;
+    return IdOfName(KivPlayerEvents(), name);
 }
 
 const TMemberInfo* FindMember(DISPID id) {
-    for (const auto& m : KivPlayerMembers())
-        if (m.DispId == id) return &m;
-    return nullptr;
+    return FindById(KivPlayerMembers(), id);
 }
 
 const TEventInfo* FindEvent(DISPID id) {
-    for (const auto& e : KivPlayerEvents())
-        if (e.DispId == id) return &e;
-    return nullptr;
+    return FindById(KivPlayerEvents(), id);
 }
 
 bool CoerceToInt(const TVariant& v, int32_t& out) {
@@ -183,6 +225,10 @@ bool CoerceToInt(const TVariant& v, int32_t& out) {
     case VT_I4:
     case VT_BOOL:
         out = v.Int;
+        return true;
+    case VT_R8: // towards zero, as a script's number becomes an integer
+        if (!(v.Real > -2147483649.0 && v.Real < 2147483648.0)) return false;
+        out = static_cast<int32_t>(v.Real);
         return true;
     case VT_BYREF | VT_I2:
         if (!v.Ref) return false;
@@ -235,28 +281,31 @@ bool CoerceToText(const TVariant& v, std::string& out) {
     }
 }
 
+bool CoerceToReal(const TVariant& v, double& out) {
+    if (v.Type == VT_R8) {
+        out = v.Real;
+        return true;
+    }
+    int32_t i = 0;
+    if (!CoerceToInt(v, i)) return false;
+    out = i;
+    return true;
+}
+
 HRESULT Invoke(IKivPlayer& target, DISPID id, uint16_t kind, const std::vector<TVariant>& args,
                TVariant* result) {
-    const TMemberInfo* m = FindMember(id);
-    if (!m) return DISP_E_MEMBERNOTFOUND;
-    TVariant ignored;
-    TVariant& out = result ? *result : ignored;
-    out = {};
-    try {
-        if (m->Access == maMethod) {
-            if (!(kind & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-            return m->Call(target, args);
-        }
-        if (kind & DISPATCH_PROPERTYPUT) {
-            if (!m->Put) return DISP_E_MEMBERNOTFOUND;
-            return args.size() == 1 ? m->Put(target, args[0]) : DISP_E_BADPARAMCOUNT;
-        }
-        if (!(kind & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        return args.empty() ? m->Get(target, out) : DISP_E_BADPARAMCOUNT;
-    } catch (const std::exception& e) {
-        SetErrorInfo(e.what());
-        return E_UNEXPECTED;
-    }
+    return InvokeMember(target, FindMember(id), kind, args, result);
+}
+
+HRESULT InvokeNavigation(IKivPlayerNavigation& target, DISPID id, uint16_t kind,
+                         const std::vector<TVariant>& args, TVariant* result) {
+    return InvokeMember(target, FindById(NavigationMembers(), id), kind, args, result);
+}
+
+HRESULT Invoke(IKivPlayer& player, IKivPlayerNavigation& navigation, DISPID id, uint16_t kind,
+               const std::vector<TVariant>& args, TVariant* result) {
+    return FindById(NavigationMembers(), id) ? InvokeNavigation(navigation, id, kind, args, result)
+                                             : Invoke(player, id, kind, args, result);
 }
 
 void TEventDispatcher::Fire(DISPID id, std::vector<TVariant> args) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "control/ikivplayer.h"
+#include "control/kiv_player_navigation.h"
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ enum TVarType : uint16_t {
     VT_EMPTY = 0,
     VT_I2 = 2,
     VT_I4 = 3,
+    VT_R8 = 5,
     VT_BSTR = 8,
     VT_DISPATCH = 9,
     VT_BOOL = 11,
@@ -26,6 +28,7 @@ struct TVariant {
     std::string Text;       // VT_BSTR
     TFontRef Font;          // VT_DISPATCH
     int16_t* Ref = nullptr; // VT_BYREF | VT_I2
+    double Real = 0;        // VT_R8
 
     static TVariant I2(int16_t v) { return {VT_I2, v, {}, {}, nullptr}; }
     static TVariant I4(int32_t v) { return {VT_I4, v, {}, {}, nullptr}; }
@@ -33,6 +36,7 @@ struct TVariant {
     static TVariant Str(std::string v) { return {VT_BSTR, 0, std::move(v), {}, nullptr}; }
     static TVariant Object(TFontRef f) { return {VT_DISPATCH, 0, {}, std::move(f), nullptr}; }
     static TVariant ByRef(int16_t* v) { return {VT_BYREF | VT_I2, 0, {}, {}, v}; }
+    static TVariant R8(double v) { return {VT_R8, 0, {}, {}, nullptr, v}; }
 };
 
 // Invoke's kinds, combinable as automation has them.
@@ -42,8 +46,8 @@ constexpr uint16_t DISPATCH_PROPERTYPUT = 4;
 
 enum TAccess : uint8_t { maRead, maReadWrite, maMethod };
 
-// One member of IKivPlayer: described once, called through its thunks.
-struct TMemberInfo {
+// One member of an interface I: described once, called through its thunks.
+template <class I> struct TMemberOf {
     const char* Name;
     DISPID DispId;
     int32_t Slot; // of the read or the method; a write follows at Slot + 1
@@ -51,10 +55,12 @@ struct TMemberInfo {
     const char* TypeName;  // of the value or the parameter, as the listing names it
     const char* ParamName; // "" for a method without one
     bool Hidden;
-    HRESULT (*Get)(IKivPlayer&, TVariant&);
-    HRESULT (*Put)(IKivPlayer&, const TVariant&);
-    HRESULT (*Call)(IKivPlayer&, const std::vector<TVariant>&);
+    HRESULT (*Get)(I&, TVariant&);
+    HRESULT (*Put)(I&, const TVariant&);
+    HRESULT (*Call)(I&, const std::vector<TVariant>&);
 };
+using TMemberInfo = TMemberOf<IKivPlayer>;
+using TNavigationMemberInfo = TMemberOf<IKivPlayerNavigation>;
 
 struct TEventInfo {
     const char* Name;
@@ -66,6 +72,22 @@ struct TEventInfo {
 // In table order.
 const std::vector<TMemberInfo>& KivPlayerMembers();
 const std::vector<TEventInfo>& KivPlayerEvents();
+const std::vector<TNavigationMemberInfo>& NavigationMembers();
+const std::vector<TEventInfo>& NavigationEvents();
+
+// Without regard to letter case.
+bool SameName(std::string_view a, std::string_view b);
+// In any of the tables above: DISPID_UNKNOWN, or null, when none.
+template <class T> DISPID IdOfName(const std::vector<T>& table, std::string_view name) {
+    for (const T& m : table)
+        if (SameName(m.Name, name)) return m.DispId;
+    return DISPID_UNKNOWN;
+}
+template <class T> const T* FindById(const std::vector<T>& table, DISPID id) {
+    for (const T& m : table)
+        if (m.DispId == id) return &m;
+    return nullptr;
+}
 
 // Without regard to letter case; DISPID_UNKNOWN when none.
 DISPID MemberIdOfName(std::string_view name);
@@ -78,11 +100,18 @@ const TEventInfo* FindEvent(DISPID id);
 // own errors are DISP_E_MEMBERNOTFOUND, DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH.
 HRESULT Invoke(IKivPlayer& target, DISPID id, uint16_t kind, const std::vector<TVariant>& args,
                TVariant* result);
+// Named apart: the object with both interfaces would make Invoke ambiguous.
+HRESULT InvokeNavigation(IKivPlayerNavigation& target, DISPID id, uint16_t kind,
+                         const std::vector<TVariant>& args, TVariant* result);
+// An object with both interfaces: the member goes to the one whose table has it.
+HRESULT Invoke(IKivPlayer& player, IKivPlayerNavigation& navigation, DISPID id, uint16_t kind,
+               const std::vector<TVariant>& args, TVariant* result);
 
 // The coercions automation performs; false when the value cannot be had.
 bool CoerceToInt(const TVariant& v, int32_t& out);
 bool CoerceToBool(const TVariant& v, bool& out);
 bool CoerceToText(const TVariant& v, std::string& out);
+bool CoerceToReal(const TVariant& v, double& out);
 
 // Where events go by DISPID: a page's script, or any late-bound sink.
 class IDispatchSink {
@@ -97,11 +126,12 @@ public:
 // clang-format on
 
 // Turns the control's events into Invoke calls on a sink (none connected: nothing).
-class TEventDispatcher : public IKivPlayerEvents {
+class TEventDispatcher : public IKivPlayerEvents, public IKivPlayerNavigationEvents {
 public:
     void Connect(IDispatchSink* sink) { FSink = sink; }
 
     KIV_PLAYER_EVENTS(KIV_EVENT, KIV_EVENT1)
+    KIV_NAVIGATION_EVENTS(KIV_EVENT, KIV_EVENT1)
 
 private:
     void Fire(DISPID id, std::vector<TVariant> args);

@@ -16,24 +16,21 @@ namespace kiv {
 template <class T>
 using TPutOf = std::conditional_t<std::is_same_v<T, std::string>, const std::string&, T>;
 
+// Kept defined: the second interface declares its members with them too.
 // clang-format off
-#define KIV_READ(Name, Id, Slot, Type, Param, Hidden) virtual HRESULT get_##Name(Type* Param) = 0;
-#define KIV_PROP(Name, Id, Slot, Type, Param, Hidden)                                              \
-    KIV_READ(Name, Id, Slot, Type, Param, Hidden)                                                  \
+#define KIV_DECLARE_READ(Name, Id, Slot, Type, Param, Hidden) virtual HRESULT get_##Name(Type* Param) = 0;
+#define KIV_DECLARE_PROP(Name, Id, Slot, Type, Param, Hidden)                                      \
+    KIV_DECLARE_READ(Name, Id, Slot, Type, Param, Hidden)                                          \
     virtual HRESULT put_##Name(TPutOf<Type> Param) = 0;
-#define KIV_CALL(Name, Id, Slot) virtual HRESULT Name() = 0;
-#define KIV_CALL1(Name, Id, Slot, Param) virtual HRESULT Name(const std::string& Param) = 0;
+#define KIV_DECLARE_CALL(Name, Id, Slot) virtual HRESULT Name() = 0;
+#define KIV_DECLARE_CALL1(Name, Id, Slot, Param) virtual HRESULT Name(const std::string& Param) = 0;
 // clang-format on
 
 class IKivPlayer {
 public:
     virtual ~IKivPlayer() = default;
 
-    KIV_PLAYER_MEMBERS(KIV_PROP, KIV_READ, KIV_CALL, KIV_CALL1)
+    KIV_PLAYER_MEMBERS(KIV_DECLARE_PROP, KIV_DECLARE_READ, KIV_DECLARE_CALL, KIV_DECLARE_CALL1)
 };
-#undef KIV_READ
-#undef KIV_PROP
-#undef KIV_CALL
-#undef KIV_CALL1
 
 } // namespace kiv

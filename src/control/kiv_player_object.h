@@ -5,6 +5,9 @@
 
 #include "control/ikivplayer.h"
 #include "control/kiv_player_core.h"
+#include "control/kiv_player_navigation.h"
+
+#include <type_traits>
 
 namespace kiv {
 
@@ -13,13 +16,30 @@ namespace kiv {
 #define KIV_CALL(Name, Id, Slot) HRESULT Name() override { return FCore.Name(); }
 #define KIV_CALL1(Name, Id, Slot, Param)                                                           \
     HRESULT Name(const std::string& Param) override { return FCore.Name(Param); }
+// The navigation properties are the core's Name() and SetName().
+#define KIV_NAV_PROP(Name, Id, Slot, Type, Param, Hidden)                                         \
+    HRESULT get_##Name(Type* Param) override { return Give(FCore.Name(), Param); }                \
+    HRESULT put_##Name(Type Param) override {                                                      \
+        return Take([this](auto v) { return FCore.Set##Name(v); }, Param);                         \
+    }
 // clang-format on
 
-class TKivPlayerObject : public IKivPlayer {
+class TKivPlayerObject : public IKivPlayer, public IKivPlayerNavigation {
 public:
     explicit TKivPlayerObject(TKivPlayerCore& core) : FCore(core) {}
 
     KIV_PLAYER_MEMBERS(KIV_SKIP, KIV_SKIP, KIV_CALL, KIV_CALL1)
+    KIV_NAVIGATION_MEMBERS(KIV_NAV_PROP, KIV_SKIP, KIV_CALL, KIV_SKIP)
+
+    HRESULT get_MarkerCount(int32_t* Value) override {
+        return Read(static_cast<int32_t>(FCore.Markers().size()), Value);
+    }
+    HRESULT get_Markers(std::string* Value) override {
+        Value->clear();
+        for (const TMarker& m : FCore.Markers())
+            *Value += std::to_string(m.Time) + "," + m.Text + "\n";
+        return S_OK;
+    }
 
     // The form.
     HRESULT get_Visible(VARIANT_BOOL* Value) override { return Read(FForm.Visible, Value); }
@@ -133,6 +153,17 @@ protected:
     TKivPlayerCore& FCore;
 
 private:
+    static HRESULT Give(bool v, VARIANT_BOOL* out) { return Read(ToVariantBool(v), out); }
+    template <class T> static HRESULT Give(T v, T* out) { return Read(v, out); }
+    // The core's setters that cannot fail return nothing.
+    template <class F, class T> static HRESULT Take(F set, T v) {
+        if constexpr (std::is_same_v<T, VARIANT_BOOL>)
+            return Take(set, FromVariantBool(v));
+        else if constexpr (std::is_void_v<decltype(set(v))>)
+            return set(v), S_OK;
+        else
+            return set(v);
+    }
     template <class T, class U> static HRESULT Read(const T& field, U* out) {
         *out = field;
         return S_OK;
@@ -170,5 +201,6 @@ private:
 };
 #undef KIV_CALL
 #undef KIV_CALL1
+#undef KIV_NAV_PROP
 
 } // namespace kiv

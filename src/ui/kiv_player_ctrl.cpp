@@ -140,6 +140,10 @@ IKivPlayer& TKivPlayerCtrl::Automation() {
     return *FAutomation;
 }
 
+IKivPlayerNavigation& TKivPlayerCtrl::Navigation() {
+    return dynamic_cast<IKivPlayerNavigation&>(*FAutomation);
+}
+
 TImagePic* TKivPlayerCtrl::Picture() const {
     return FFull ? FFull->imgPic() : FDetail->imgPic();
 }
@@ -271,6 +275,7 @@ void TKivPlayerCtrl::ActivityScanned() {
 }
 void TKivPlayerCtrl::MarkerPassed(uint32_t ms, const std::string& text) {
     if (Notices.MarkerPassed) Notices.MarkerPassed(ms, text);
+    FSinks.Dispatch.OnMarker(static_cast<int32_t>(ms));
 }
 
 void TKivPlayerCtrl::OnPlayStateChanged(TStatus state) {

@@ -52,6 +52,8 @@ public:
     // The automation interface over this widget, and its late-bound sink (null
     // disconnects): events are invoked on it by DISPID on this thread.
     IKivPlayer& Automation();
+    // Its second interface, on the same object.
+    IKivPlayerNavigation& Navigation();
     void SetDispatchSink(IDispatchSink* sink) { FSinks.Dispatch.Connect(sink); }
 
     TDetailFrame* frmDetail() const { return FDetail; }

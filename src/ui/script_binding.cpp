@@ -2,6 +2,7 @@
 
 #include "ui/kiv_player_ctrl.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -91,6 +92,13 @@ std::string TextOf(HRESULT hr) {
 
 constexpr DISPID kFont = -512;
 
+// The DISPIDs of both interfaces are apart, so one map holds both's handlers.
+DISPID EventIdOf(const QString& name) {
+    const std::string n = name.toStdString();
+    const DISPID id = EventIdOfName(n);
+    return id != DISPID_UNKNOWN ? id : IdOfName(NavigationEvents(), n);
+}
+
 } // namespace
 
 TScriptBinding::TScriptBinding(TKivPlayerCtrl& ctrl, QJSEngine& engine)
@@ -99,14 +107,18 @@ TScriptBinding::TScriptBinding(TKivPlayerCtrl& ctrl, QJSEngine& engine)
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     QJSValue members = FEngine.newArray();
     quint32 i = 0;
-    for (const TMemberInfo& m : KivPlayerMembers()) {
+    const auto describe = [&](const auto& m) {
         QJSValue d = FEngine.newObject();
         d.setProperty("name", m.Name);
         d.setProperty("id", m.DispId);
         d.setProperty("method", m.Access == maMethod);
         d.setProperty("font", m.DispId == kFont);
         members.setProperty(i++, d);
-    }
+    };
+    for (const TMemberInfo& m : KivPlayerMembers())
+        describe(m);
+    for (const TNavigationMemberInfo& m : NavigationMembers())
+        describe(m);
     QJSValue fields = FEngine.newArray();
     i = 0;
     for (const TFontField& f : kFontFields)
@@ -123,7 +135,7 @@ std::optional<TVariant> TScriptBinding::Dispatch(int id, uint16_t kind,
                                                  std::vector<TVariant> args) {
     SetErrorInfo({});
     TVariant result;
-    const HRESULT hr = kiv::Invoke(FCtrl.Automation(), id, kind, args, &result);
+    const HRESULT hr = kiv::Invoke(FCtrl.Automation(), FCtrl.Navigation(), id, kind, args, &result);
     if (hr == S_OK) return result;
     FEngine.throwError(QString::fromStdString(TextOf(hr)));
     return std::nullopt;
@@ -140,6 +152,8 @@ QJSValue TScriptBinding::ToScript(const TVariant& v, DISPID id) {
             return QJSValue(static_cast<uint>(v.Int));
         return QJSValue(v.Int);
     }
+    case VT_R8:
+        return QJSValue(v.Real);
     case VT_BSTR:
         return QJSValue(QString::fromStdString(v.Text));
     case VT_DISPATCH: {
@@ -156,8 +170,12 @@ QJSValue TScriptBinding::ToScript(const TVariant& v, DISPID id) {
 
 TVariant TScriptBinding::FromScript(const QJSValue& v) {
     if (v.isBool()) return TVariant::Bool(v.toBool());
-    // As the language converts to 32 bits: 0xFF00FF00 keeps its bits.
-    if (v.isNumber()) return TVariant::I4(v.toInt());
+    // As the language converts to 32 bits: 0xFF00FF00 keeps its bits. A
+    // fraction stays one, for a member that takes it.
+    if (v.isNumber()) {
+        const double d = v.toNumber();
+        return d == std::trunc(d) ? TVariant::I4(v.toInt()) : TVariant::R8(d);
+    }
     if (v.isUndefined() || v.isNull()) return {};
     if (v.isObject() && !v.isArray() && !v.isString()) {
         auto font = std::make_shared<IFontDisp>();
@@ -217,14 +235,14 @@ void TScriptBinding::putFont(const QJSValue& value) {
 }
 
 bool TScriptBinding::attachEvent(const QString& name, const QJSValue& handler) {
-    const DISPID id = EventIdOfName(name.toStdString());
+    const DISPID id = EventIdOf(name);
     if (id == DISPID_UNKNOWN || !handler.isCallable()) return false;
     FHandlers[id].push_back(handler);
     return true;
 }
 
 bool TScriptBinding::detachEvent(const QString& name, const QJSValue& handler) {
-    auto it = FHandlers.find(EventIdOfName(name.toStdString()));
+    auto it = FHandlers.find(EventIdOf(name));
     if (it == FHandlers.end()) return false;
     for (auto h = it->second.begin(); h != it->second.end(); ++h)
         if (h->strictlyEquals(handler)) {

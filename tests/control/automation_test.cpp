@@ -253,3 +253,64 @@ TEST_F(AutomationTest, KeyPressTakesTheLowByteOfWhatTheHostLeaves) {
     Events.OnKeyPress(key);
     EXPECT_EQ(key, 0x42) << "no sink: nothing fired, nothing changed";
 }
+
+TEST(AutomationTables, TheNavigationTableHasItsOwnDispidsAndNames) {
+    std::set<DISPID> first;
+    for (const auto& m : KivPlayerMembers())
+        first.insert(m.DispId);
+    std::set<DISPID> ids;
+    for (const auto& m : NavigationMembers()) {
+        SCOPED_TRACE(m.Name);
+        EXPECT_FALSE(first.contains(m.DispId)) << "apart from IKivPlayer's";
+        EXPECT_TRUE(ids.insert(m.DispId).second);
+        EXPECT_EQ(IdOfName(NavigationMembers(), m.Name), m.DispId);
+        EXPECT_EQ(MemberIdOfName(m.Name), DISPID_UNKNOWN);
+    }
+    for (const auto& e : NavigationEvents()) {
+        EXPECT_EQ(EventIdOfName(e.Name), DISPID_UNKNOWN);
+        EXPECT_EQ(FindEvent(e.DispId), nullptr) << "apart from IKivPlayerEvents'";
+    }
+}
+
+TEST_F(AutomationTest, NavigationMembersReachTheCoreThroughTheirOwnInvoke) {
+    TObject& nav = *Object;
+    struct TCase {
+        const char* Name;
+        TVariant Value;
+        HRESULT Want;
+        double Read; // afterwards
+    } cases[] = {
+        {"Rate", TVariant::R8(2.5), S_OK, 2.5},
+        {"rate", TVariant::I4(16), S_OK, 16},
+        {"Rate", TVariant::R8(16.5), E_UNEXPECTED, 16},
+        {"Rate", TVariant::R8(0.2), E_UNEXPECTED, 16},
+        {"Rate", TVariant::Str("fast"), DISP_E_TYPEMISMATCH, 16},
+        {"SkipIdle", TVariant::Bool(true), S_OK, -1},
+        {"IdleThreshold", TVariant::I4(250), S_OK, 250},
+        {"IdleThreshold", TVariant::R8(99.5), E_UNEXPECTED, 250},
+        {"IdleCap", TVariant::I4(0), S_OK, 0},
+        {"PauseOnMarker", TVariant::Bool(true), S_OK, -1},
+        {"MarkerCount", TVariant::I4(1), DISP_E_MEMBERNOTFOUND, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const DISPID id = IdOfName(NavigationMembers(), c.Name);
+        SetErrorInfo({});
+        EXPECT_EQ(InvokeNavigation(nav, id, DISPATCH_PROPERTYPUT, {c.Value}, nullptr), c.Want);
+        EXPECT_EQ(GetErrorInfo(), c.Want == E_UNEXPECTED ? "Invalid property value" : "");
+        TVariant v;
+        ASSERT_EQ(InvokeNavigation(nav, id, DISPATCH_PROPERTYGET, {}, &v), S_OK);
+        EXPECT_EQ(v.Type == VT_R8 ? v.Real : v.Int, c.Read);
+    }
+    EXPECT_TRUE(Core->SkipIdle());
+    EXPECT_TRUE(Core->PauseOnMarker());
+
+    // One object, both interfaces: each DISPID to the one that has it.
+    const DISPID rate = IdOfName(NavigationMembers(), "Rate");
+    TVariant v;
+    EXPECT_EQ(Invoke(*Object, rate, DISPATCH_PROPERTYGET, {}, &v), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Invoke(*Object, nav, rate, DISPATCH_PROPERTYGET, {}, &v), S_OK);
+    EXPECT_EQ(v.Real, 16);
+    EXPECT_EQ(Invoke(*Object, nav, MemberIdOfName("Status"), DISPATCH_PROPERTYGET, {}, &v), S_OK);
+    EXPECT_EQ(v.Int, vpClosed);
+}

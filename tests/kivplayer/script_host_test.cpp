@@ -148,7 +148,8 @@ const g = host.invoke(host.idOfName("Status"), "get");
 host.print("get " + g.hr + " " + g.value + " '" + g.error + "'");
 const p = host.invoke(host.idOfName("AutoStart"), "put", false);
 host.print("put " + p.hr + " " + player.AutoStart);
-host.print("ids " + host.idOfName("CurrentPosition") + " " + host.idOfName("onskip") + " " + host.idOfName("Nothing"));
+host.print("ids " + host.idOfName("CurrentPosition") + " " + host.idOfName("onskip") + " " + host.idOfName("Nothing") +
+           " " + host.idOfName("rate") + " " + host.idOfName("OnMarker") + " " + host.invoke(host.idOfName("Rate"), "get").value);
 try { player.Status = 2; } catch (e) { host.print("read-only " + e.message); }
 player.URL = "   ";
 host.print("url '" + player.URL + "' " + player.Status);
@@ -160,8 +161,9 @@ host.setTimeout(() => {
          "",
          3,
          {"caught true Not Implement", "invoke -2147418113 Not Implement undefined", "get 0 0 ''",
-          "put 0 false", "ids 28 4 -1", "read-only Member not found", "url '' 0", "later"},
-         {"page.js:16:", "NoSuchMethod", "player.NoSuchMethod();"}},
+          "put 0 false", "ids 28 4 -1 301 310 1", "read-only Member not found", "url '' 0",
+          "later"},
+         {"page.js:17:", "NoSuchMethod", "player.NoSuchMethod();"}},
         {"a member's failure at the top",
          "host.print(\"first\");\nplayer.Open(\"http://127.0.0.1:1/class.sms\");\n"
          "host.print(\"never\");\n",

@@ -250,5 +250,56 @@ TEST_F(AutomationCtrlTest, AScriptEngineBindsThePlayerByName) {
     EXPECT_EQ(engine.evaluate("seen.length").toInt(), 3);
 }
 
+// The second interface through the same `player`: rate, markers, OnMarker.
+TEST_F(AutomationCtrlTest, AScriptFindsTheMomentThroughTheNavigationMembers) {
+    test::TScript(40, 30)
+        .Key(0, MakeColor(1, 2, 3))
+        .Other(1000, skMarker, 0, 0, 0, {'A'})
+        .Key(2000, MakeColor(3, 2, 1))
+        .Marker(3000)
+        .Key(4000, MakeColor(1, 2, 3))
+        .Write(Path);
+    bool scanned = false;
+    std::vector<uint32_t> answered;
+    Ctrl->Notices.ActivityScanned = [&] {
+        scanned = true;
+        Waiter.Notify();
+    };
+    Ctrl->Notices.PositionAnswered = [&](uint32_t ms) {
+        answered.push_back(ms);
+        Waiter.Notify();
+    };
+    Ctrl->Notices.PositionChanged = [&](uint32_t) { Waiter.Notify(); };
+    QJSEngine engine;
+    engine.globalObject().setProperty("path", QString::fromStdString(Path));
+    TScriptBinding binding(*Ctrl, engine);
+    engine.globalObject().setProperty("player", binding.Player());
+    const auto run = [&](const char* js) {
+        const QJSValue r = engine.evaluate(js);
+        EXPECT_FALSE(r.isError()) << r.toString().toStdString();
+        return r.toString().toStdString();
+    };
+    run(R"JS(
+        var heard = [];
+        player.attachEvent("OnMarker", ms => heard.push(ms));
+        player.AutoStart = false;
+        player.Open(path);
+    )JS");
+    ASSERT_TRUE(Waiter.Until([&] { return scanned; }));
+    EXPECT_EQ(run(R"JS(
+        let error = "";
+        try { player.Rate = 16.5; } catch (e) { if (e instanceof Error) error = e.message; }
+        player.Rate = 2.5;
+        player.NextMarker();
+        [player.Rate, error, player.MarkerCount, player.Markers.replace(/\n/g, ";")].join("|");
+    )JS"),
+              "2.5|Invalid property value|2|1000,A;3000,;");
+    ASSERT_TRUE(Waiter.Until([&] { return !answered.empty(); }));
+    EXPECT_EQ(answered.back(), 1000u);
+
+    run("player.Play();");
+    ASSERT_TRUE(Waiter.Until([&] { return run("heard.includes(3000)") == "true"; }));
+}
+
 } // namespace
 } // namespace kiv::ui
