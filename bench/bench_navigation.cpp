@@ -1,5 +1,6 @@
 // Finding the moment: a rate change while playing and in a gap, lateness at high
 // rates, idle skipping's schedule, and building a large file's activity table.
+#include "bench_util.h"
 #include "control/kiv_player_core.h"
 #include "format/activity.h"
 #include "format/recording_reader.h"
@@ -19,24 +20,9 @@
 #include <vector>
 
 using namespace kiv;
-using Clock = std::chrono::steady_clock;
+using namespace kiv::bench;
 
 namespace {
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
-
-std::string TempFile(const char* name) {
-    const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(getpid());
-}
 
 // The real clock, noting when each sample is drawn and when the thread last
 // computed a wait.

@@ -3,6 +3,7 @@
 //   bench_playback timing SECONDS      lateness over a synthetic recording
 //   bench_playback sparse SECONDS      CPU time, one sample every 2 s
 //   bench_playback seek FILE COUNT     random seeks
+#include "bench_util.h"
 #include "codec/kivdecoder.h"
 #include "control/core_impl.h"
 #include "format/recording_reader.h"
@@ -35,29 +36,14 @@ public:
 } // namespace kiv
 
 using namespace kiv;
-using Clock = std::chrono::steady_clock;
+using namespace kiv::bench;
 
 namespace {
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 double CpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-std::string TempFile(const char* name) {
-    const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + std::to_string(getpid());
 }
 
 // Tells when a position request has been answered.

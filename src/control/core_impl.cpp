@@ -329,11 +329,13 @@ void TCore::CancelOpen() {
     SetStatus(vpClosed, false);
 }
 
+HRESULT TCore::InvalidValue() {
+    SetErrorInfo("Invalid property value");
+    return E_UNEXPECTED;
+}
+
 HRESULT TCore::SetRate(double rate) {
-    if (!(rate >= 0.25 && rate <= 16)) {
-        SetErrorInfo("Invalid property value");
-        return E_UNEXPECTED;
-    }
+    if (!(rate >= 0.25 && rate <= 16)) return InvalidValue();
     FRate = rate;
     if (FPlayThread) FPlayThread->SetRate(static_cast<int32_t>(std::lround(rate * 1000)));
     return S_OK;
@@ -346,20 +348,14 @@ HRESULT TCore::SetSkipIdle(bool on) {
 }
 
 HRESULT TCore::SetIdleThreshold(int32_t ms) {
-    if (ms < 100) {
-        SetErrorInfo("Invalid property value");
-        return E_UNEXPECTED;
-    }
+    if (ms < 100) return InvalidValue();
     FIdleThreshold = ms;
     ApplyNavigation();
     return S_OK;
 }
 
 HRESULT TCore::SetIdleCap(int32_t ms) {
-    if (ms < 0) {
-        SetErrorInfo("Invalid property value");
-        return E_UNEXPECTED;
-    }
+    if (ms < 0) return InvalidValue();
     FIdleCap = ms;
     ApplyNavigation();
     return S_OK;

@@ -134,6 +134,7 @@ private:
     void OnActivityScanned(const TMessage& m);
     // The rate and idle settings, to the play thread.
     void ApplyNavigation();
+    static HRESULT InvalidValue();
     void OnPositionAnswered(const TMessage& m);
     void OnPlayedToEnd(const TMessage& m);
     void OnClockHeld(const TMessage& m);
