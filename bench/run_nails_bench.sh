@@ -11,7 +11,7 @@ png=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$build/apps/kivtool/kivtool" synth "$work/rec.kiv" --seconds 600 --width 640 --height 400 \
+"$build/apps/kivtool/kivtool" synth "$work/rec.kiv" --idle-ms 0 --seconds 600 --width 640 --height 400 \
   --nails 120 >/dev/null
 xvfb-run -a -s "-screen 0 1280x800x24" "$build/bench/window/bench_nails" "$work/rec.kiv" "$runs" \
   ${png:+"$png"} 2>/dev/null

@@ -27,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 recording=$work/previews.kiv
-"$kivtool" synth "$recording" --seconds 600 --width 1920 --height 1080 --nails 0 >/dev/null
+"$kivtool" synth "$recording" --idle-ms 0 --seconds 600 --width 1920 --height 1080 --nails 0 >/dev/null
 duration=$("$kivtool" info "$recording" | awk '/^duration:/ { print $2 }')
 echo "== recording: $(stat -c %s "$recording") bytes, $duration ms, $("$kivtool" info "$recording" | awk '/^index_entries:/ { print $2 }') key frames"
 

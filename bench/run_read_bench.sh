@@ -35,7 +35,7 @@ recording=${1:-}
 if [ -z "$recording" ]; then
   recording=$work/bench.kiv
   echo "== making a ${TARGET_MB:-300} MiB 1920x1080 recording"
-  "$kivtool" synth "$recording" --width 1920 --height 1080 --target-mb "${TARGET_MB:-300}"
+  "$kivtool" synth "$recording" --idle-ms 0 --width 1920 --height 1080 --target-mb "${TARGET_MB:-300}"
 fi
 recording=$(cd "$(dirname "$recording")" && pwd)/$(basename "$recording")
 size=$(stat -c %s "$recording")
