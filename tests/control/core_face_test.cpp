@@ -343,12 +343,10 @@ TEST_F(CoreFaceTest, ThePositionIsToldWhilePlayingAtMostEvery100Ms) {
     }
 }
 
-TEST_F(CoreFaceTest, TheRateIsKeptUntilTheNextOpenAndMarkersAreFound) {
+TEST_F(CoreFaceTest, TheRateIsKeptUntilTheNextOpenAndPlayingPausesAtAMarker) {
     TScript s(16, 8);
     s.Key(0, 0x102030).Other(500, skMarker, 0, 0, ckRaw, {'O', 'n', 'e'});
-    s.Region(1000, skReplacement, {1, 1, 2, 2}, 0x405060).Marker(1500);
-    s.Region(2000, skReplacement, {2, 1, 3, 2}, 0x708090);
-    s.Region(3000, skReplacement, {3, 1, 4, 2}, 0x8090A0);
+    s.Key(1000, 0x405060).Marker(1500).Key(2000, 0x708090).Key(3000, 0x8090A0);
     s.Write(Path);
     Open();
     EXPECT_EQ(Core->SetRate(0.2), E_UNEXPECTED);
@@ -369,32 +367,12 @@ TEST_F(CoreFaceTest, TheRateIsKeptUntilTheNextOpenAndMarkersAreFound) {
     const auto markers = Core->Markers();
     ASSERT_EQ(markers.size(), 2u);
     EXPECT_EQ(markers[0].Text, "One");
-    struct TCase {
-        bool Next;
-        int32_t From, To;
-    } cases[] = {{true, 0, 500},
-                 {true, 500, 1500},
-                 {false, 3000, 1500},
-                 {false, 2000, 500},
-                 {false, 1200, 1000}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.From) + (c.Next ? " next" : " previous"));
-        ASSERT_EQ(Core->SetCurrentPosition(c.From), S_OK);
-        PumpUntil("answered");
-        int32_t at = 0;
-        Core->GetCurrentPosition(&at);
-        ASSERT_EQ(c.Next ? Core->NextMarker() : Core->PreviousMarker(), S_OK);
-        if (at != c.To) PumpUntil("answered"); // none to go to: nothing is sought
-        Core->GetCurrentPosition(&at);
-        EXPECT_EQ(at, c.To);
-    }
-
     // Playing passes the markers and, when asked, pauses at each.
     Core->SetPauseOnMarker(true);
     ASSERT_EQ(Core->SetCurrentPosition(0), S_OK);
     PumpUntil("answered");
     ASSERT_EQ(Core->Play(), S_OK);
-    EXPECT_NE(PumpUntil("marker"), "");
+    EXPECT_NE(PumpUntil("marker ").find("marker "), std::string::npos);
     EXPECT_EQ(Core->PlayState(), vpPaused);
 
     ASSERT_EQ(Core->Open(Path), S_OK);
