@@ -12,7 +12,7 @@ void TActivity::Clear() {
     FSeconds.clear();
     FMarkers.clear();
     FScanning = FScanned = FAny = false;
-    FNewest = 0;
+    FNewest = FAtNewest = FReread = 0;
     FMouseX = FMouseY = 0;
 }
 
@@ -44,10 +44,24 @@ void TActivity::NoteRecord(const uint8_t* record, bool scanned) {
     std::lock_guard guard(FLock);
     if (FScanning != scanned) return;
     if (!scanned) {
-        // A seek reads again what was read before.
-        if (FAny && h.TimeStamp <= FNewest) return;
+        // A seek reads again what was read before: what lies before the newest
+        // time noted is known, and so are as many at that time as were noted.
+        if (FAny && h.TimeStamp < FNewest) {
+            FReread = 0;
+            return;
+        }
+        if (FAny && h.TimeStamp == FNewest) {
+            if (FReread < FAtNewest) {
+                ++FReread;
+                return;
+            }
+            ++FAtNewest;
+        } else {
+            FNewest = h.TimeStamp;
+            FAtNewest = 1;
+            FReread = 0;
+        }
         FAny = true;
-        FNewest = h.TimeStamp;
     }
     NoteLocked(h, text);
 }

@@ -60,6 +60,8 @@ private:
     bool FScanned = false;             // FLock: the scan ended
     bool FAny = false;                 // FLock: FNewest is set
     uint32_t FNewest = 0;              // FLock: the newest time noted from reading
+    uint32_t FAtNewest = 0;            // FLock: records noted at FNewest
+    uint32_t FReread = 0;              // FLock: of those, seen again since reading went back
     uint16_t FMouseX = 0, FMouseY = 0; // FLock: the pointer where the last sample left it
 };
 

@@ -84,10 +84,12 @@ TEST(Activity, IdleStretchesAreWhereNothingChangesThePictureOrMovesThePointer) {
 
 TEST(Activity, CountsEachSecondOnceWhateverIsReadAgain) {
     TActivity a;
+    // Two records share a time stamp: both count, once each.
     const std::vector<TRec> recs = {{0, skKeyFrame, 50},
                                     {300, skPointer, 0, 1, 1},
                                     {1200, skReplacement, 9},
-                                    {1500, skPointer, 0, 2, 2}};
+                                    {1500, skPointer, 0, 2, 2},
+                                    {1500, skReplacement, 4}};
     Feed(a, recs);
     Feed(a, recs); // a seek read them again
     const auto seconds = a.Seconds();
@@ -95,7 +97,7 @@ TEST(Activity, CountsEachSecondOnceWhateverIsReadAgain) {
     EXPECT_EQ(seconds[1].Second, 1u);
     EXPECT_EQ(seconds[0].PictureBytes, 50u);
     EXPECT_EQ(seconds[0].PointerSamples, 1u);
-    EXPECT_EQ(seconds[1].PictureBytes, 9u);
+    EXPECT_EQ(seconds[1].PictureBytes, 13u);
     EXPECT_EQ(seconds[1].PointerSamples, 1u);
     // Once a scan takes over, what reading brings is not counted.
     a.BeginScan();
