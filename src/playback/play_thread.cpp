@@ -188,9 +188,10 @@ void TPlayThread::SkipIdleBefore(uint32_t sampleTime) {
     if (!FContext->Activity.IdleStretchAt(FCurrentPosition, FIdleThreshold, stretch)) return;
     if (sampleTime > stretch.To || stretch.To == FIdleSkipped) return;
     FIdleSkipped = stretch.To;
-    // The stretch's end comes the cap after its start was drawn, and the clock
-    // runs on from there as before.
-    FStartTick = FDrawnTick + FIdleCap;
+    // The stretch's end comes the cap after its start was drawn (or now, when
+    // skipping was turned on later than that), and the clock runs on from there.
+    const uint32_t due = FDrawnTick + FIdleCap, now = FClock->Now();
+    FStartTick = static_cast<int32_t>(due - now) > 0 ? due : now;
     FStartPosition = stretch.To;
 }
 

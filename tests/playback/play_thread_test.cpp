@@ -672,3 +672,17 @@ TEST_F(PlayThreadTest, IdleStretchesPlayInTheCap) {
     // The marker changes nothing: the stretch runs from 0 to 10100, its 10 s in 0.5 s.
     EXPECT_EQ(Clock->Now(), 1000u + 500 + 100);
 }
+
+TEST_F(PlayThreadTest, SkippingTurnedOnLateInAStretchEndsItAtOnceWithoutABurst) {
+    Open(GapScript(true));
+    BufferAll();
+    Window.Arm(WM_SAMPLENOTICE);
+    Play->Play();
+    ASSERT_TRUE(Window.Reached.Wait(kGenerous)); // at the marker, 100 ms in
+    Clock->Advance(3000);                        // 3 s into the 10 s stretch
+    Play->SetIdleSkipping(true, 2000, 500);
+    Window.Release.Signal();
+    ASSERT_EQ(Pictures(4).size(), 4u);
+    // 10100 at once (the cap has passed), 10200 100 ms after it, not at once.
+    EXPECT_EQ(Clock->Now(), 1100u + 3000 + 100);
+}
