@@ -130,14 +130,20 @@ std::vector<TIdleStretch> TActivity::IdleStretches(uint32_t thresholdMs) const {
 }
 
 bool TActivity::IdleStretchAt(uint32_t time, uint32_t thresholdMs, TIdleStretch& stretch) const {
-    for (const TIdleStretch& s : IdleStretches(thresholdMs)) {
-        if (s.From > time) break;
-        if (time < s.To) {
-            stretch = s;
-            return true;
-        }
-    }
-    return false;
+    // Asked for every sample while skipping: a search, not the whole list.
+    std::lock_guard guard(FLock);
+    const auto changed = [](const TSecond& x) { return x.FirstChange != UINT32_MAX; };
+    auto after =
+        std::upper_bound(FSeconds.begin(), FSeconds.end(), time / 1000,
+                         [](uint32_t sec, const TSecond& x) { return sec < x.Figures.Second; });
+    auto before = std::make_reverse_iterator(after);
+    before = std::find_if(before, FSeconds.rend(), changed);
+    after = std::find_if(after, FSeconds.end(), changed);
+    if (before == FSeconds.rend() || after == FSeconds.end()) return false;
+    if (before->LastChange > time || after->FirstChange - before->LastChange <= thresholdMs)
+        return false;
+    stretch = {before->LastChange, after->FirstChange};
+    return true;
 }
 
 bool TActivity::NextMarker(uint32_t time, uint32_t& marker) const {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,18 @@ TEST(Activity, IdleStretchesAreWhereNothingChangesThePictureOrMovesThePointer) {
         TActivity a;
         Feed(a, c.Recs);
         EXPECT_EQ(Stretches(a), c.Idle);
+        // The search the play loop makes finds the same stretches.
+        const auto all = a.IdleStretches(2000);
+        for (uint32_t t = 0; t <= 7000; t += 50) {
+            TIdleStretch got{}, want{};
+            const bool in = std::any_of(all.begin(), all.end(), [&](const TIdleStretch& i) {
+                return i.From <= t && t < i.To && (want = i, true);
+            });
+            ASSERT_EQ(a.IdleStretchAt(t, 2000, got), in) << t;
+            if (in) {
+                EXPECT_EQ(got.From, want.From) << t;
+            }
+        }
     }
 }
 
