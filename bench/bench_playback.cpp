@@ -32,6 +32,9 @@ public:
     static bool Quiet(TKivPlayerCore& core) {
         return core.FCore->FFillThread->Idle() && core.FCore->FPlayThread->Idle();
     }
+    static const TSeekTimes& SeekTimes(TKivPlayerCore& core) {
+        return core.FCore->FPlayThread->SeekTimes();
+    }
 };
 } // namespace kiv
 
@@ -39,6 +42,35 @@ using namespace kiv;
 using namespace kiv::bench;
 
 namespace {
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Where the time of seeks outside the buffer went, phase by phase (ms).
+struct TSeekBreakdown {
+    static constexpr const char* kNames[] = {"to the play thread", "reset and send on",
+                                             "key frame",          "waiting for the reader",
+                                             "range draw",         "picture notice"};
+    std::vector<double> Phases[6];
+    void Add(int64_t request, const TSeekTimes& t, int64_t answered) {
+        const int64_t at[] = {request,         t.Taken.load(), t.Reset.load(), t.KeyFrame.load(),
+                              t.DrawTo.load(), t.Drawn.load(), answered};
+        if (at[1] < request || at[5] < at[4]) return; // answered from the buffer
+        for (int i = 0; i < 6; ++i)
+            Phases[i].push_back(static_cast<double>(std::max<int64_t>(at[i + 1] - at[i], 0)) / 1e6);
+    }
+    void Print() const {
+        if (Phases[0].empty()) return;
+        std::printf("seek breakdown over %zu seeks outside the buffer, median ms:",
+                    Phases[0].size());
+        for (int i = 0; i < 6; ++i)
+            std::printf("%s %s %.2f", i ? ";" : "", kNames[i], Percentile(Phases[i], 0.5));
+        std::printf("\n");
+    }
+};
 
 double CpuSeconds() {
     timespec ts{};
@@ -148,6 +180,7 @@ int Seek(const std::string& path, int count) {
     const uint32_t duration = s.Core.Duration();
     std::mt19937 rng(42);
     std::vector<double> seekMs, decodeMs;
+    TSeekBreakdown breakdown;
     auto image = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
     for (int i = 0; i < count; ++i) {
         const uint32_t target = std::uniform_int_distribution<uint32_t>(0, duration)(rng);
@@ -174,6 +207,7 @@ int Seek(const std::string& path, int count) {
 
         // Answered when the picture of the sample at or before the target is posted.
         const auto t0 = Clock::now();
+        const int64_t requested = NowNs();
         s.View.Answered = false;
         s.Core.SetCurrentPosition(static_cast<int32_t>(target));
         int32_t position = -1;
@@ -186,11 +220,13 @@ int Seek(const std::string& path, int count) {
                 break;
         }
         seekMs.push_back(Ms(Clock::now() - t0));
+        const int64_t answered = NowNs();
         // Let the reading thread finish its read-ahead before the next request.
         while (!TKivPlayerCoreProbe::Quiet(s.Core)) {
             TMessage m;
             if (s.Window.Queue.WaitFor(5) && s.Window.Queue.TryGet(m)) s.Core.HandleMessage(m);
         }
+        breakdown.Add(requested, TKivPlayerCoreProbe::SeekTimes(s.Core), answered);
 
         const auto d0 = Clock::now();
         for (const auto& b : samples) {
@@ -210,6 +246,7 @@ int Seek(const std::string& path, int count) {
                 "(goal: at most 1.5)\n",
                 count, seekMedian, Percentile(seekMs, 0.9), decodeMedian,
                 decodeMedian > 0 ? seekMedian / decodeMedian : 0.0, Percentile(ratios, 0.5));
+    breakdown.Print();
     UninitDecoder();
     return 0;
 }

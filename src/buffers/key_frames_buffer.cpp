@@ -17,13 +17,16 @@ bool TKeyFramesBuffer::AdoptKeyFrame(const TSampleHeader& header, std::unique_pt
     std::unique_ptr<uint8_t[]> spare;
     {
         std::lock_guard guard(FLock);
-        while (FEntries.size() >= kCapacity) {
+        while (!FEntries.empty() &&
+               (FEntries.size() >= kCapacity || FBytes + size > kCapacityBytes)) {
             // Reusing the evicted block spares faulting in a fresh one.
             if (!spare && FEntries.front().Capacity >= imageCapacity)
                 spare = std::move(FEntries.front().Image);
+            FBytes -= FEntries.front().Size;
             FEntries.pop_front();
         }
-        FEntries.push_back(TEntry{header, std::move(image), imageCapacity});
+        FEntries.push_back(TEntry{header, std::move(image), imageCapacity, size});
+        FBytes += size;
     }
     image = spare ? std::move(spare) : std::make_unique_for_overwrite<uint8_t[]>(imageCapacity);
     return true;
@@ -32,6 +35,7 @@ bool TKeyFramesBuffer::AdoptKeyFrame(const TSampleHeader& header, std::unique_pt
 void TKeyFramesBuffer::Clear() {
     std::lock_guard guard(FLock);
     FEntries.clear();
+    FBytes = 0;
 }
 
 size_t TKeyFramesBuffer::Count() {

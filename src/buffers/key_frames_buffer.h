@@ -13,6 +13,9 @@ namespace kiv {
 class TKeyFramesBuffer {
 public:
     static constexpr size_t kCapacity = 5;
+    // Large pictures are cached fewer at a time: the newest always stays, older ones
+    // only while all images together stay within this many bytes.
+    static constexpr uint64_t kCapacityBytes = 10 << 20;
 
     // The decoded image of the first cached key frame with this time stamp, or null.
     const uint8_t* FindKeyFrame(uint32_t time);
@@ -34,9 +37,11 @@ private:
         TSampleHeader Header;
         std::unique_ptr<uint8_t[]> Image;
         uint32_t Capacity = 0; // of Image, which an evicted entry hands back
+        uint32_t Size = 0;     // the image's own size field
     };
     std::recursive_mutex FLock;
     std::deque<TEntry> FEntries; // guarded by FLock
+    uint64_t FBytes = 0;         // guarded by FLock: the entries' sizes
 };
 
 } // namespace kiv

@@ -112,6 +112,9 @@ private:
     uint64_t FStride = 0;
     bool FPlain32 = false; // 32 bits with the default masks: bytes blue, green, red, unused
     bool FNarrow = true;   // no channel wider than 8 bits
+    // The two common 16-bit layouts, widened without the pixel table.
+    enum class T16Layout { Other, Rgb555, Rgb565 };
+    T16Layout FLayout16 = T16Layout::Other;
     std::array<TChannel, 3> FChannels;       // blue, green, red
     std::array<uint8_t, 256 * 3> FPalette{}; // blue, green, red; black past the table
 };

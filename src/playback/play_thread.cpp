@@ -12,6 +12,17 @@
 
 namespace kiv {
 
+namespace {
+
+void Stamp(std::atomic<int64_t>& at) {
+    at.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                 std::chrono::steady_clock::now().time_since_epoch())
+                 .count(),
+             std::memory_order_relaxed);
+}
+
+} // namespace
+
 TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock,
                          std::string dumpPath)
     : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
@@ -418,6 +429,7 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
             std::this_thread::yield();
         }
     }
+    Stamp(FSeekTimes.Drawn);
     PostChangedRect(false);
 }
 
@@ -489,8 +501,10 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     } else if (kind == skLocalFile || kind == skHttp) {
         // A seek to the same key frame under way answers this request too.
         if (static_cast<int32_t>(destKey) != FRequestedKeyTime) {
+            Stamp(FSeekTimes.Taken);
             fill->Reset();
             fill->Seek(static_cast<int32_t>(target));
+            Stamp(FSeekTimes.Reset);
             FCurrentIndex = -1;
             FRequestedKeyTime = static_cast<int32_t>(destKey);
             seeking = true;
@@ -507,7 +521,10 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     } else {
         AnswerPosition(FPositionRequests);
     }
-    if (seeking) PrepareSeekKeyFrame();
+    if (seeking) {
+        PrepareSeekKeyFrame();
+        Stamp(FSeekTimes.KeyFrame);
+    }
 }
 
 void TPlayThread::PrepareSeekKeyFrame() {
@@ -530,6 +547,7 @@ void TPlayThread::PrepareSeekKeyFrame() {
 }
 
 void TPlayThread::HandleDrawTo(int32_t index) {
+    Stamp(FSeekTimes.DrawTo);
     // A target before the first sample comes as -1: there is nothing to draw.
     if (index >= 0) DrawSamples(0, index);
     FRequestedKeyTime = -1;

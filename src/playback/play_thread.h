@@ -11,10 +11,21 @@
 #include "playback/play_clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
 namespace kiv {
+
+// When the phases of the last seek outside the buffer ended (steady clock, ns):
+// where a seek's time goes, for the benchmarks. Written by the play thread.
+struct TSeekTimes {
+    std::atomic<int64_t> Taken{0};    // the request taken off the queue
+    std::atomic<int64_t> Reset{0};    // the reading thread reset and sent on
+    std::atomic<int64_t> KeyFrame{0}; // the key frame decoded
+    std::atomic<int64_t> DrawTo{0};   // the reading thread's answer taken
+    std::atomic<int64_t> Drawn{0};    // the picture told to the window
+};
 
 class TPlayThread : public TThread, public TWindowTarget {
 public:
@@ -51,6 +62,7 @@ public:
     // How far the last sample drawn was behind the clock, recording ms.
     uint32_t Lag() const { return FLag.load(); }
     bool Playing() const { return FPlaying.load(); }
+    const TSeekTimes& SeekTimes() const { return FSeekTimes; }
     // Null until the thread has created it; read the picture under its lock.
     TBackBuffer* BackBuffer() { return FBackBuffer.get(); }
 
@@ -121,6 +133,7 @@ private:
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
     std::atomic<uint32_t> FSkipped{0};  // written by the thread
+    TSeekTimes FSeekTimes;              // written by the thread
     TEvent FCommandEvent;
     std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts
     std::unique_ptr<uint8_t[]> FDecodeBuffer; // thread

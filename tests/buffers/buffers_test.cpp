@@ -218,6 +218,26 @@ TEST(KeyFramesBuffer, KeepsTheLastFiveRecyclesBlocksAndRefusesImpossibleSizes) {
     EXPECT_EQ(k.Count(), 0u);
 }
 
+// Full-screen pictures are cached two or so at a time; one larger than the whole
+// allowance still stays, alone, being the newest.
+TEST(KeyFramesBuffer, BoundsTheImagesBytesKeepingTheNewest) {
+    constexpr uint32_t kMiB = 1 << 20;
+    struct TCase {
+        uint32_t Size;
+        size_t Kept;
+    } cases[] = {{1 * kMiB, 5}, {4 * kMiB, 2}, {11 * kMiB, 1}};
+    for (const TCase& c : cases) {
+        TKeyFramesBuffer k;
+        auto image = std::make_unique_for_overwrite<uint8_t[]>(c.Size);
+        for (uint32_t t = 1; t <= 6; ++t) {
+            StoreLE32(image.get() + 2, c.Size);
+            ASSERT_TRUE(k.AdoptKeyFrame(kiv::test::MakeHeader(t, skKeyFrame), image, c.Size));
+        }
+        EXPECT_EQ(k.Count(), c.Kept) << c.Size;
+        EXPECT_NE(k.FindKeyFrame(6), nullptr) << c.Size;
+    }
+}
+
 TEST(IndexTable, CollapsesEqualNeighboursCapsAndLooksUp) {
     TIndexTable t;
     EXPECT_EQ(t.FloorTime(500), 0u);

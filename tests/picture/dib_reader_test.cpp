@@ -232,8 +232,9 @@ TEST(DibRle, FourBitRunsAlternateNibbles) {
 namespace kiv::test {
 namespace {
 
-// Large 16-bit pictures convert through a table of every pixel value, small ones channel by
-// channel: both must give the same colours, for every value, mask and blit mode.
+// Large 16-bit pictures convert through a table of every pixel value (or, for the
+// common layouts, eight pixels a step), small ones and narrow columns channel by
+// channel: all must give the same colours, for every value, mask and blit mode.
 TEST(DibReader, LargeSixteenBitPicturesConvertAsSmallOnes) {
     struct TCase {
         uint32_t Compression;
@@ -260,14 +261,20 @@ TEST(DibReader, LargeSixteenBitPicturesConvertAsSmallOnes) {
         ASSERT_TRUE(image.Open(bytes.data(), bytes.size()).Ok());
 
         for (TBlitMode mode : {TBlitMode::Copy, TBlitMode::Xor}) {
-            TBitmap24 whole, strips;
-            ASSERT_TRUE(whole.Create(260, 258) && strips.Create(260, 258));
+            TBitmap24 whole, strips, columns;
+            ASSERT_TRUE(whole.Create(260, 258) && strips.Create(260, 258) &&
+                        columns.Create(260, 258));
             FillRandom(whole, 7);
             FillRandom(strips, 7);
+            FillRandom(columns, 7);
             image.Blit(whole, 1, 1, mode);
             for (int32_t top = 0; top < 256; top += 16)
                 image.Blit(strips, 1, 1 + top, TRect{0, top, 257, top + 16}, mode);
+            for (int32_t left = 0; left < 257; left += 5)
+                image.Blit(columns, 1 + left, 1, TRect{left, 0, std::min(left + 5, 257), 256},
+                           mode);
             EXPECT_TRUE(SamePixels(whole, strips)) << "masks " << c.Masks.size();
+            EXPECT_TRUE(SamePixels(whole, columns)) << "masks " << c.Masks.size();
         }
     }
 }
