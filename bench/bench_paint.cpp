@@ -103,7 +103,7 @@ public:
         };
         std::printf("\n");
         ratio("DirectCopy", "Memcpy", "at most 1.5");
-        ratio("ScaleRectBilinear/720", "JpegKeyFrame", "at most 0.5");
+        ratio("ScaleRectBilinear/720", "JpegKeyFrame", "at most 0.45");
         ratio("ScaleRectBilinear/540", "JpegKeyFrame", "at most 0.5");
     }
 
