@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Thumbnail strip figures: a recording with 120 thumbnails beside it, opened in a
 # real window; from the open to the last cell shown, and the longest stretch the
-# control's thread was busy meanwhile (goal: under 16 ms).
+# control's thread was busy meanwhile (goal: under 12 ms).
 # Usage: bench/run_nails_bench.sh [BUILD_DIR] [RUNS] [PNG]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -269,7 +269,8 @@ void TPlayThread::DrawSampleOneByOne() {
             FCurrentIndex = FCurrentIndex + 1;
             FCurrentPosition = time;
             FEndTold = FHoldTold = false;
-            if (!FClockRunning) StartClock(time);
+            const bool starting = !FClockRunning;
+            if (starting) StartClock(time);
             const int32_t late = static_cast<int32_t>(ClockReading() - time);
             FClock->Drawn(time, late);
             // Late samples are drawn back to back, none passed over: when decoding
@@ -280,6 +281,12 @@ void TPlayThread::DrawSampleOneByOne() {
                 DrawSample(held, prepared);
             } catch (const std::exception& e) {
                 Skip(held, "DrawSampleOneByOne", e);
+            }
+            // The clock runs from when the first picture is up: drawing it (a key
+            // frame decoded at the start) does not make the samples after it late.
+            if (starting) {
+                StartClock(time);
+                FDrawnTick = FClock->Now();
             }
             if (SampleKind(held) == skMarker) PostToWindow(WM_MARKERPASSED, time, 0);
             TrimIfFull();
