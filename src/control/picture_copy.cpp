@@ -111,6 +111,76 @@ void Combine(uint8_t* out, const uint32_t* l, const uint32_t* r, const uint32_t*
     CombinePlain(out, l, r, wa, wb, count, half, magic, shift);
 }
 
+#if defined(__x86_64__)
+// Sixteen destination bytes a step on AVX-512: both sums of each lane picked out of
+// the blended row by a two-register permute instead of copied out pixel by pixel.
+// For reductions up to about 1.7 times, where every group's lanes lie within 32
+// sums; stronger ones pick pixel by pixel.
+struct TPermutePlan {
+    std::vector<uint32_t> Base; // per group: the first sum it reads
+    std::vector<int32_t> L, R;  // per lane: its two sums, from Base
+    bool Fits = true;           // every group's sums lie within 32 of its base
+};
+
+TPermutePlan PlanPermutes(const std::vector<uint32_t>& p0, const std::vector<uint32_t>& p1,
+                          size_t n) {
+    TPermutePlan plan;
+    const size_t lanes = 3 * n, groups = (lanes + 15) / 16;
+    plan.Base.resize(groups);
+    plan.L.assign(groups * 16, 0);
+    plan.R.assign(groups * 16, 0);
+    for (size_t g = 0; g < groups; ++g) {
+        const size_t end = std::min(lanes, 16 * g + 16);
+        uint32_t lo = UINT32_MAX, hi = 0;
+        for (size_t i = 16 * g; i < end; ++i) {
+            lo = std::min(lo, p0[i / 3] + static_cast<uint32_t>(i % 3));
+            hi = std::max(hi, p1[i / 3] + static_cast<uint32_t>(i % 3));
+        }
+        plan.Base[g] = lo;
+        if (hi - lo >= 32) {
+            plan.Fits = false;
+            return plan;
+        }
+        for (size_t i = 16 * g; i < end; ++i) {
+            plan.L[i] = static_cast<int32_t>(p0[i / 3] + i % 3 - lo);
+            plan.R[i] = static_cast<int32_t>(p1[i / 3] + i % 3 - lo);
+        }
+    }
+    return plan;
+}
+
+// down must hold 32 readable sums past every group's base. GCC 12 takes the
+// intrinsics' own undefined vectors for uninitialised reads.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+[[gnu::target("avx512f,avx512bw,avx512vl")]] void
+CombinePermuted(uint8_t* out, const uint32_t* down, const TPermutePlan& plan, const uint32_t* wa,
+                const uint32_t* wb, size_t lanes, uint32_t half, uint64_t magic, uint32_t shift) {
+    const __m512i vhalf = _mm512_set1_epi32(static_cast<int>(half));
+    const __m512i vmagic = _mm512_set1_epi64(static_cast<long long>(magic));
+    const __m128i vshift = _mm_cvtsi32_si128(static_cast<int>(shift));
+    for (size_t g = 0, i = 0; i < lanes; ++g, i += 16) {
+        const size_t count = std::min<size_t>(16, lanes - i);
+        const __mmask16 mask = static_cast<__mmask16>((1u << count) - 1);
+        const uint32_t* at = down + plan.Base[g];
+        const __m512i a = _mm512_loadu_si512(at), b = _mm512_loadu_si512(at + 16);
+        const __m512i l = _mm512_permutex2var_epi32(a, _mm512_loadu_si512(&plan.L[i]), b);
+        const __m512i r = _mm512_permutex2var_epi32(a, _mm512_loadu_si512(&plan.R[i]), b);
+        const __m512i v = _mm512_add_epi32(
+            _mm512_add_epi32(_mm512_mullo_epi32(_mm512_maskz_loadu_epi32(mask, wa + i), l),
+                             _mm512_mullo_epi32(_mm512_maskz_loadu_epi32(mask, wb + i), r)),
+            vhalf);
+        const __m512i even = _mm512_srl_epi64(_mm512_mul_epu32(v, vmagic), vshift);
+        const __m512i odd =
+            _mm512_srl_epi64(_mm512_mul_epu32(_mm512_srli_epi64(v, 32), vmagic), vshift);
+        const __m512i q = _mm512_or_si512(even, _mm512_slli_epi64(odd, 32));
+        _mm_mask_storeu_epi8(out + i, mask, _mm512_cvtepi32_epi8(q));
+    }
+}
+#pragma GCC diagnostic pop
+#endif
+
 // The two pixels of each destination column, side by side: four values a copy,
 // the fourth overwritten by the next column (the arrays have one spare).
 void Pick(uint32_t* l, uint32_t* r, const uint32_t* down, const uint32_t* p0, const uint32_t* p1,
@@ -255,7 +325,15 @@ void ScaleRectBilinear(const TPixels& dst, const TRect& d, const TConstPixels& s
         p1[j] -= lo;
     }
     // The two source rows blended down first: the same sums, grouped the other way.
-    std::vector<uint32_t> down(hi - lo + 1), l(3 * n + 1), r(3 * n + 1);
+    // 32 spare sums: a permuted group loads that far past its base.
+    std::vector<uint32_t> down(hi - lo + 33), l(3 * n + 1), r(3 * n + 1);
+#if defined(__x86_64__)
+    static const bool avx512 = __builtin_cpu_supports("avx512f") &&
+                               __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl");
+    const TPermutePlan plan = avx512 ? PlanPermutes(p0, p1, n) : TPermutePlan{};
+    const bool permute = avx512 && plan.Fits;
+#endif
     for (int32_t y = y0; y < y1; ++y) {
         const uint32_t uy = static_cast<uint32_t>(y);
         const uint32_t q = uy * sB / dB, rem = uy * sB % dB;
@@ -264,8 +342,15 @@ void ScaleRectBilinear(const TPixels& dst, const TRect& d, const TConstPixels& s
         const int32_t qb = rem ? Clamp(int64_t{q} + 1, src.Height - 1) : qa;
         Down(down.data(), src.Bits + static_cast<size_t>(qa) * src.Stride + lo,
              src.Bits + static_cast<size_t>(qb) * src.Stride + lo, hi - lo, wy, wy2);
-        Pick(l.data(), r.data(), down.data(), p0.data(), p1.data(), n);
         uint8_t* out = dst.Bits + static_cast<size_t>(y) * dst.Stride + size_t{3} * (d.Left + k0);
+#if defined(__x86_64__)
+        if (permute) {
+            CombinePermuted(out, down.data(), plan, wa.data(), wb.data(), 3 * n, half, divide.Magic,
+                            divide.Shift);
+            continue;
+        }
+#endif
+        Pick(l.data(), r.data(), down.data(), p0.data(), p1.data(), n);
         Combine(out, l.data(), r.data(), wa.data(), wb.data(), 3 * n, half, divide.Magic,
                 divide.Shift);
     }
