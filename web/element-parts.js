@@ -22,7 +22,7 @@ canvas { margin: auto; display: block; image-rendering: pixelated; }
 .nail.active { border-color: #fc0; }
 .nail img { height: 36px; }
 .nail-time, .nail-number { font-size: 10px; line-height: 11px; }
-.preview { position: absolute; bottom: 30px; display: none; border: 1px solid #888; background: #000;
+.preview { position: absolute; display: none; border: 1px solid #888; background: #000;
            pointer-events: none; }
 .menu { position: absolute; background: #eee; color: #000; border: 1px solid #888; display: none;
         z-index: 3; min-width: 160px; }

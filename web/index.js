@@ -131,11 +131,21 @@ export class KivPlayer extends HTMLElement {
       return new ImageData(new Uint8ClampedArray(m.pixels), m.width, m.height);
     });
   }
+  // Resolves when the next changed rectangle has been painted (for benchmarks).
+  nextPaint() {
+    return new Promise((resolve) => {
+      this._painted = () => {
+        this._painted = null;
+        resolve();
+      };
+    });
+  }
   // Bytes read, first and last buffered time stamps (for benchmarks).
   getBuffer() { return this._request({ cmd: "buffer" }); }
-  // Decodes one payload count times in the engine; resolves to the milliseconds taken.
-  benchDecode(payload, kind, count) {
-    return this._request({ cmd: "bench", payload, kind, count }).then((m) => m.ms);
+  // Decodes every payload of the recording at url in the engine (benchmarks):
+  // resolves to {ms, payloads, bytes}.
+  decodeAll(url) {
+    return this._request({ cmd: "decodeAll", url: new URL(url, document.baseURI).href });
   }
 
   // ----- attributes -----
@@ -189,6 +199,7 @@ export class KivPlayer extends HTMLElement {
       case Step.Cancel:
         ++this._openId; // a result still on its way is stale
         this._post({ cmd: "close" });
+        this._endPreviews();
         this._playThread = false;
         this._setStatus(S.closed, false);
         break;
@@ -274,8 +285,9 @@ export class KivPlayer extends HTMLElement {
         this._ui.canvas.height = m.height;
         break;
       case "rect":
-        if (this._playThread)
-          this._ctx.putImageData(new ImageData(new Uint8ClampedArray(m.pixels), m.r - m.l, m.b - m.t), m.l, m.t);
+        if (!this._playThread) break;
+        this._ctx.putImageData(new ImageData(new Uint8ClampedArray(m.pixels), m.r - m.l, m.b - m.t), m.l, m.t);
+        if (this._painted) this._painted();
         break;
       case "position":
         if (!this._playThread) break;
@@ -383,6 +395,8 @@ export class KivPlayer extends HTMLElement {
       this._dragging = false;
       this.CurrentPosition = Number(ui.seek.value);
     };
+    ui.seek.onmousemove = (e) => this._hover(e);
+    ui.seek.onmouseleave = () => { ui.preview.style.display = "none"; this._hovered = null; };
     ui.canvas.onclick = () => this._fire("OnClick");
     ui.frame.onclick = (e) => { if (e.target === ui.frame) this._fire("OnClick"); };
     ui.canvas.ondblclick = () => (this._mode === dmFull ? this._leaveFullScreen() : this._chooseFullScreen());
@@ -456,6 +470,51 @@ export class KivPlayer extends HTMLElement {
     menu.style.left = `${e.clientX - box.left}px`;
     menu.style.top = `${e.clientY - box.top}px`;
     menu.style.display = "block";
+  }
+
+  // ----- previews over the seek slider, from a worker of their own -----
+  _hover(e) {
+    if (!this._playThread || !this._header.duration) return;
+    const box = this._ui.seek.getBoundingClientRect();
+    const x = Math.min(Math.max(e.clientX - box.left, 0), box.width);
+    this._hovered = { ms: Math.round((x / box.width) * this._header.duration), x: e.clientX };
+    if (!this._previewWorker) {
+      this._previewWorker = new Worker(new URL("worker.js", import.meta.url));
+      this._previewWorker.onmessage = (ev) => this._onPreview(ev.data);
+      this._previewWorker.postMessage({ cmd: "open", id: 0, url: new URL(this._url, document.baseURI).href });
+    }
+    if (!this._previewBusy) this._askPreview();
+  }
+  _askPreview() {
+    if (!this._hovered) return;
+    this._previewBusy = this._hovered;
+    this._hovered = null;
+    this._previewWorker.postMessage({ cmd: "preview", ms: this._previewBusy.ms });
+  }
+  async _onPreview(m) {
+    if (m.type !== "preview") return;
+    const asked = this._previewBusy;
+    this._previewBusy = null;
+    if (m.pixels && asked) {
+      const c = this._ui.preview;
+      const w = 192, h = Math.max(1, Math.round((m.height * w) / m.width));
+      const bitmap = await createImageBitmap(new ImageData(new Uint8ClampedArray(m.pixels), m.width, m.height));
+      c.width = w;
+      c.height = h;
+      c.getContext("2d").drawImage(bitmap, 0, 0, w, h);
+      const box = this.getBoundingClientRect();
+      c.style.left = `${Math.min(Math.max(asked.x - box.left - w / 2, 0), box.width - w)}px`;
+      c.style.top = `${this._ui.bar.offsetTop - h - 4}px`;
+      c.style.display = "block";
+      c.title = formatSeconds(m.ms / 1000);
+    }
+    this._askPreview();
+  }
+  _endPreviews() {
+    if (this._previewWorker) this._previewWorker.terminate();
+    this._previewWorker = null;
+    this._previewBusy = null;
+    this._ui.preview.style.display = "none";
   }
 
   // ----- thumbnails beside the recording -----

@@ -75,6 +75,8 @@ function loop() {
   }
   if (next === -2) {
     schedule(0);
+  } else if (next === -3) {
+    schedule(100); // the server gave nothing: ask again, as the native play loop does
   } else if (next === -1) {
     ended = true;
     post({ type: "playpos", ms: pos });
@@ -182,6 +184,19 @@ const handlers = {
       schedule(0);
     }
   },
+  // The key frame before ms, for the seek slider's hover (a worker of its own).
+  preview(m) {
+    const at = E._kiv_key_time(m.ms);
+    E._kiv_set_position(at);
+    E._kiv_take_changes(0, scratch); // nothing is painted from this engine
+    if (!E._kiv_picture(scratch)) {
+      post({ type: "preview", id: m.id });
+      return;
+    }
+    const [width, height, ptr, size] = [0, 1, 2, 3].map(i32);
+    const pixels = E.HEAPU8.slice(ptr, ptr + size).buffer;
+    post({ type: "preview", id: m.id, ms: at, width, height, pixels }, [pixels]);
+  },
   repaint() {
     flush(true);
   },
@@ -197,12 +212,14 @@ const handlers = {
   buffer(m) {
     post({ type: "buffer", id: m.id, ...buffered() });
   },
-  bench(m) {
-    const p = E._malloc(m.payload.byteLength);
-    E.HEAPU8.set(new Uint8Array(m.payload), p);
-    const ms = E._kiv_decode_bench(p, m.payload.byteLength, m.kind, m.count);
+  async decodeAll(m) {
+    const bytes = new Uint8Array(await (await fetch(m.url)).arrayBuffer());
+    const p = E._malloc(bytes.length);
+    E.HEAPU8.set(bytes, p);
+    const ms = E._kiv_decode_recording(p, bytes.length, scratch);
     E._free(p);
-    post({ type: "bench", id: m.id, ms });
+    const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+    post({ type: "decoded", id: m.id, ms, payloads: f[0], bytes: f[1] });
   },
 };
 

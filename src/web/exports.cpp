@@ -4,6 +4,7 @@
 #include "control/caption_table.h"
 #include "control/member_steps.h"
 #include "control/source_address.h"
+#include "format/recording_reader.h"
 #include "net/address.h"
 #include "platform/debug_log.h"
 #include "web/web_engine.h"
@@ -89,6 +90,11 @@ EMSCRIPTEN_KEEPALIVE int kiv_set_position(double target) {
     return static_cast<int>(gNotices.size());
 }
 
+// The time of the key frame at or before ms: where a preview's picture comes from.
+EMSCRIPTEN_KEEPALIVE double kiv_key_time(double ms) {
+    return Engine().Context().IndexTable.FloorTime(static_cast<uint32_t>(ms));
+}
+
 EMSCRIPTEN_KEEPALIVE double kiv_notice(int i) {
     return i >= 0 && static_cast<size_t>(i) < gNotices.size() ? gNotices[i] : 0;
 }
@@ -165,13 +171,31 @@ EMSCRIPTEN_KEEPALIVE int kiv_picture(int32_t* out) {
     return 1;
 }
 
-// Decodes one payload count times; milliseconds taken (the benchmark's figure).
-EMSCRIPTEN_KEEPALIVE double kiv_decode_bench(const uint8_t* payload, uint32_t length, int kind,
-                                             int count) {
-    static std::vector<uint8_t> out(kDecodeBufferSize);
+// Decodes every payload of a recording held in memory (the benchmark's pass, as
+// kivtool verify decodes them); out: payloads decoded, payload bytes. The
+// milliseconds taken, -1 when the recording does not open.
+EMSCRIPTEN_KEEPALIVE double kiv_decode_recording(const uint8_t* bytes, uint32_t length,
+                                                 double* out) {
+    TMemoryStream stream(std::vector<uint8_t>(bytes, bytes + length));
+    const TOpenedRecording opened = OpenRecording(stream);
+    if (opened.Code != srOk) return -1;
+    static std::vector<uint8_t> image(kDecodeBufferSize);
+    double count = 0, payload = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count; ++i)
-        UnZipBuffer(payload, length, static_cast<int16_t>(kind), out.data(), kDecodeBufferSize);
+    TRecordingWalker(stream, opened.Header).Run([&](TSampleBlock record) {
+        const TSampleHeader h = ParseSampleHeader(record.get());
+        if (h.Length == 0) return;
+        try {
+            UnZipBuffer(record.get() + kSampleHeaderSize, h.Length,
+                        static_cast<int16_t>(h.Compression), image.data(), kDecodeBufferSize);
+        } catch (const std::exception&) {
+            return; // a damaged payload costs what it cost
+        }
+        ++count;
+        payload += h.Length;
+    });
+    out[0] = count;
+    out[1] = payload;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

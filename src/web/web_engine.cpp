@@ -165,7 +165,7 @@ int64_t TWebEngine::NextTime(int budget) {
         if (FExhausted) return kEnd;
         if (budget-- <= 0) return kMore;
         int32_t unused = -1;
-        if (!ReadBlock(-1, unused) && !FExhausted) return kMore;
+        if (!ReadBlock(-1, unused) && !FExhausted) return kStalled;
     }
 }
 

@@ -28,10 +28,11 @@ public:
     std::vector<uint32_t> SetPosition(uint32_t target);
     // Draws every sample due at clock (recording ms), reading on as needed (at most
     // budget blocks). The time stamp of the next sample; kEnd when the recording
-    // is played through; kMore when more must be read first.
-    static constexpr int64_t kEnd = -1, kMore = -2;
+    // is played through; kMore when more must be read first; kStalled when a read
+    // brought nothing (ask again a little later, as the play thread does).
+    static constexpr int64_t kEnd = -1, kMore = -2, kStalled = -3;
     int64_t PlayTo(uint32_t clock, int budget);
-    // The time stamp of the sample that would be drawn next, or kEnd / kMore.
+    // The time stamp of the sample that would be drawn next, or kEnd, kMore, kStalled.
     int64_t NextTime(int budget);
     // Back to the start, nothing shown: the play thread's stop.
     void Stop();

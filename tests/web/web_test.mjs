@@ -96,6 +96,7 @@ const browser = await puppeteer.launch({
 });
 try {
   const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 900 });
   page.on("pageerror", (e) => check(false, `no page error: ${e.message}`));
   page.on("console", (m) => m.type() === "error" && console.log("     page:", m.text()));
   await page.goto(`${args.base}/index.html`);
@@ -247,6 +248,45 @@ try {
   check(modes.fitted[0] <= 420 && modes.fitted[0] > 0 && modes.original[0] === 800 &&
         modes.original[1] === 600 && JSON.stringify(modes.events) === "[2]" && modes.mode === 2,
         `adaptive fits the frame, original is the recording's size (got ${JSON.stringify(modes)})`);
+
+  // What a user does: the keys, the slider's preview, the menu's captions, no bar.
+  await page.evaluate(async () => {
+    const el = window.make({ autostart: "false" });
+    el.Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 1);
+    el.CurrentPosition = 1000;
+    await window.until("OnPositionChanged");
+    el.focus();
+    window.log = [];
+  });
+  await page.keyboard.press("ArrowRight");
+  await page.evaluate(() => window.el.getBuffer()); // answered after the seek's notices
+  const keyed = await page.evaluate(() => window.el.CurrentPosition);
+  check(keyed >= 5000 && keyed <= 6000, `Right goes 5 s on (at ${keyed} ms)`);
+  const slider = await page.evaluate(() => {
+    const r = window.el.shadowRoot.querySelector("[part=seek]").getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+  });
+  const shown = page.evaluate(() => new Promise((resolve) => {
+    const c = window.el.shadowRoot.querySelector("[part=preview]");
+    new MutationObserver(() => c.style.display === "block" && resolve([c.width, c.height]))
+      .observe(c, { attributes: true });
+    setTimeout(() => resolve(["none after 20 s", window.el._hovered, window.el._previewBusy]), 20000);
+  }));
+  await page.mouse.move(slider.x, slider.y);
+  const preview = await shown;
+  check(preview[0] === 192 && preview[1] === 144, `hovering the slider shows a preview (${preview})`);
+  await page.mouse.click(slider.x - 50, slider.y - 120, { button: "right" });
+  const menu = await page.evaluate(() =>
+    [...window.el.shadowRoot.querySelectorAll("[part=menu] div")].map((d) => d.textContent));
+  check(JSON.stringify(menu) === JSON.stringify(["Display Mode", "Full screen (Double Click)", "Original size",
+                                                  "Full of window"]),
+        `the menu's captions are the control's English ones (${menu})`);
+  const hidden = await page.evaluate(() => {
+    const el = window.make({ controls: "none" });
+    return el.shadowRoot.querySelector("[part=bar]").hidden;
+  });
+  check(hidden, `controls="none" hides the bar`);
 } finally {
   await browser.close();
   rmSync(profile, { recursive: true, force: true });
