@@ -2,11 +2,16 @@
 # Installs what is missing, builds, and plays ADDRESS (or the bundled demo recording):
 # in the kivplayer window when a display is there (X11 or Wayland), else headless
 # with kivtool, which prints what the control does and writes the pictures it shows.
+# ./run.sh --web builds the page's player and serves the demo page on 127.0.0.1.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh build >/dev/null
 kivtool=build/apps/kivtool/kivtool
+
+if [ "${1:-}" = "--web" ]; then
+  exec scripts/serve-web.sh
+fi
 
 address=${1:-}
 if [ -z "$address" ]; then

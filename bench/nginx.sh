@@ -22,6 +22,9 @@ http {
   uwsgi_temp_path $work/nginx/uwsgi;
   scgi_temp_path $work/nginx/scgi;
   default_type application/octet-stream;
+  # What a page loads must come with its type (module scripts are refused otherwise).
+  types { text/html html; text/javascript js mjs; application/wasm wasm; image/jpeg jpg;
+          image/bmp bmp; image/png png; }
   keepalive_requests 1000000;
   server {
     listen 127.0.0.1:$port;

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light python3 iproute2 curl
   qt6-base-dev qt6-declarative-dev xvfb xauth fonts-wqy-zenhei
+  emscripten dpkg-dev chromium nodejs npm
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
@@ -20,6 +21,10 @@ for p in "${packages[@]}"; do
   # Any nginx will do for the tests; installing nginx-light next to another
   # flavour would change the packages behind the user's server.
   if [ "$p" = nginx-light ] && { [ -x /usr/sbin/nginx ] || command -v nginx >/dev/null; }; then
+    continue
+  fi
+  # A node from elsewhere brings its own npm; Debian's would not install beside it.
+  if [ "$p" = npm ] && command -v npm >/dev/null; then
     continue
   fi
   installed "$p" || missing+=("$p")

@@ -32,11 +32,6 @@ const std::string& GetErrorInfo() {
     return tErrorInfo;
 }
 
-// What a member does in each state, in TStatus order.
-struct TCore::TRow {
-    std::vector<TStep> Steps[8];
-};
-
 TCore::TCore(TWindowTarget* window, IKivPlayerEvents* events, IControlView* view,
              IRetryTimer* retryTimer, TOptions options)
     : FWindow(window), FEvents(events), FView(view ? view : &FNoView), FRetryTimer(retryTimer),
@@ -63,9 +58,9 @@ void TCore::SetStatus(TStatus status, bool fire) {
     if (fire) FEvents->OnPlayStateChanged(status);
 }
 
-HRESULT TCore::Run(const TRow& row, const std::string* address) {
+HRESULT TCore::Run(TTableMember member, const std::string* address) {
     try {
-        for (TStep step : row.Steps[FStatus])
+        for (TStep step : MemberSteps(member, FStatus))
             Do(step, address);
         return S_OK;
     } catch (const std::exception& e) {
@@ -102,69 +97,36 @@ void TCore::Do(TStep step, const std::string* address) {
     }
 }
 
-// The rows list each state in TStatus order: Closed, Opened, Playing, Paused,
-// Stopped, ScanForward, ScanReverse, Opening.
-
 HRESULT TCore::Open(const std::string& address) {
-    using enum TStep;
-    static const TRow kRow{{{BeginOpen},
-                            {Release, BeginOpen},
-                            {Stop, Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Play, Stop, Release, BeginOpen},
-                            {Cancel, BeginOpen}}};
     CancelRetry();
     FRetryDelay = 0; // a host's own open starts the spacing afresh
     FRate = 1;
-    return Run(kRow, &address);
+    return Run(TTableMember::Open, &address);
 }
 
 HRESULT TCore::Close() {
-    using enum TStep;
-    static const TRow kRow{
-        {{}, {Release}, {Release}, {Release}, {Release}, {Release}, {Release}, {Cancel}}};
     CancelRetry();
-    return Run(kRow);
+    return Run(TTableMember::Close);
 }
 
 HRESULT TCore::Play() {
-    using enum TStep;
-    static const TRow kRow{{{}, {Play}, {}, {Play}, {Play}, {Play}, {Play}, {}}};
-    return Run(kRow);
+    return Run(TTableMember::Play);
 }
 
 HRESULT TCore::Pause() {
-    using enum TStep;
-    static const TRow kRow{{{}, {}, {Pause}, {}, {}, {Play, Pause}, {Play, Pause}, {}}};
-    return Run(kRow);
+    return Run(TTableMember::Pause);
 }
 
 HRESULT TCore::Stop() {
-    using enum TStep;
-    static const TRow kRow{{{}, {}, {Stop}, {Play, Stop}, {}, {Play, Stop}, {Play, Stop}, {}}};
-    return Run(kRow);
+    return Run(TTableMember::Stop);
 }
 
 HRESULT TCore::FastForward() {
-    using enum TStep;
-    static const TRow kRow{
-        {{}, {Play, Scan}, {Scan}, {Play, Scan}, {Play, Scan}, {}, {Play, Scan}, {}}};
-    return Run(kRow);
+    return Run(TTableMember::FastForward);
 }
 
 HRESULT TCore::FastReverse() {
-    using enum TStep;
-    static const TRow kRow{{{},
-                            {Play, Reverse},
-                            {Reverse},
-                            {Play, Reverse},
-                            {Play, Reverse},
-                            {Play, Reverse},
-                            {},
-                            {}}};
-    return Run(kRow);
+    return Run(TTableMember::FastReverse);
 }
 
 HRESULT TCore::GetCurrentPosition(int32_t* ms) {

@@ -4,6 +4,7 @@
 
 #include "buffers/play_context.h"
 #include "control/kiv_player_core.h"
+#include "control/member_steps.h"
 #include "playback/play_clock.h"
 #include "playback/play_thread.h"
 #include "sources/activity_scan.h"
@@ -80,8 +81,6 @@ public:
 
 private:
     friend class TKivPlayerCoreProbe; // tests look inside
-    enum class TStep { Play, Pause, Stop, Scan, Reverse, Release, Cancel, BeginOpen };
-    struct TRow; // one member's steps per state
     struct THandler;
     static const THandler kHandlers[];
 
@@ -98,7 +97,7 @@ private:
         const TCore& FCore;
     };
 
-    HRESULT Run(const TRow& row, const std::string* address = nullptr);
+    HRESULT Run(TTableMember member, const std::string* address = nullptr);
     void Do(TStep step, const std::string* address);
     void BeginOpen(const std::string& address);
     void ReleaseSource();

@@ -3,15 +3,12 @@
 #pragma once
 
 #include "buffers/play_context.h"
+#include "control/source_address.h"
 #include "sources/reading_threads.h"
 
 #include <string>
 
 namespace kiv {
-
-// The address as its reading thread opens it: normalised, and a bare file name
-// taken from the folder of the hosting page's address (pageUrl; may be empty).
-std::string ResolveSourceAddress(const std::string& address, const std::string& pageUrl);
 
 // Creates the reading thread for a resolved address on context, starts it and
 // makes it context's reading thread. The caller points context at its window and

@@ -26,7 +26,7 @@ void Stamp(std::atomic<int64_t>& at) {
 TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock,
                          std::string dumpPath)
     : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
-      FHeader(context->Header), FBackBuffer(std::make_unique<TBackBuffer>(FHeader)) {}
+      FHeader(context->Header), FDrawer(FHeader, context->KeyFrames) {}
 
 TPlayThread::~TPlayThread() {
     Destroy();
@@ -99,7 +99,6 @@ bool TPlayThread::MessageWaiting() {
 
 void TPlayThread::Execute() {
     FCommandEvent.Signal();
-    FDecodeBuffer = std::make_unique_for_overwrite<uint8_t[]>(kDecodeBufferSize);
     TMessage m;
     try {
         while (GetMessage(m))
@@ -107,7 +106,6 @@ void TPlayThread::Execute() {
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.Execute Error: ") + e.what());
     }
-    FDecodeBuffer.reset();
     FCommandEvent.Signal(); // whoever waits for a pause or stop is released
 }
 
@@ -245,12 +243,12 @@ void TPlayThread::DrawSampleOneByOne() {
                 if (!prepared) {
                     prepared = true;
                     try {
-                        Decode(held);
+                        FDrawer.Decode(held);
                     } catch (const std::exception& e) {
                         // Passed over now; the next sample keeps its own time.
                         FCurrentIndex = FCurrentIndex + 1;
                         FCurrentPosition = time;
-                        Skip(held, "DrawSampleOneByOne", e);
+                        FDrawer.Skip(held, "DrawSampleOneByOne", e);
                         TrimIfFull();
                         held = nullptr;
                     }
@@ -280,7 +278,7 @@ void TPlayThread::DrawSampleOneByOne() {
             try {
                 DrawSample(held, prepared);
             } catch (const std::exception& e) {
-                Skip(held, "DrawSampleOneByOne", e);
+                FDrawer.Skip(held, "DrawSampleOneByOne", e);
             }
             // The clock runs from when the first picture is up: drawing it (a key
             // frame decoded at the start) does not make the samples after it late.
@@ -297,17 +295,6 @@ void TPlayThread::DrawSampleOneByOne() {
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.DrawSampleOneByOne raise:") + e.what());
     }
-}
-
-void TPlayThread::Skip(const uint8_t* sample, const char* where, const std::exception& e) {
-    // The regions of a damaged key frame's segment have no picture to go onto.
-    if (SampleKind(sample) == skKeyFrame) FSegmentDamaged = true;
-    FSkipped = FSkipped + 1;
-    DebugLog(std::string("TPlayThread.") + where + " raise:" + e.what());
-    char line[96];
-    std::snprintf(line, sizeof line, " Skipped the damaged sample at %u ms (%u in all)",
-                  SampleTimeStamp(sample), FSkipped.load());
-    DebugLog(line);
 }
 
 void TPlayThread::TrimIfFull() {
@@ -343,71 +330,8 @@ void TPlayThread::AnswerPosition(uint32_t requests) {
     PostToWindow(WM_POSITIONANSWERED, FCurrentPosition, requests);
 }
 
-void TPlayThread::Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity) {
-    std::lock_guard guard(FBackBuffer->Lock());
-    FBackBuffer->Compose(h, image, capacity);
-}
-
-void TPlayThread::DecodePayload(const TSampleHeader& h, const uint8_t* payload) {
-    // A damaged LZO1X block answers -1; composing the previous sample's image in its
-    // place would corrupt the picture.
-    if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression), FDecodeBuffer.get(),
-                    kDecodeBufferSize) < 0)
-        throw EKivError("LZO1X data damaged");
-}
-
-void TPlayThread::Decode(const uint8_t* sample) {
-    const TSampleHeader h = ParseSampleHeader(sample);
-    if (h.Length == 0) return;
-    const uint8_t* payload = sample + kSampleHeaderSize;
-    if (h.Kind == skKeyFrame) {
-        auto& cache = FContext->KeyFrames;
-        std::lock_guard guard(cache.Lock());
-        if (cache.FindKeyFrame(h.TimeStamp)) return;
-        DecodePayload(h, payload);
-        cache.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize);
-    } else if (h.Kind == skDifference || h.Kind == skPointer || h.Kind == skReplacement) {
-        DecodePayload(h, payload);
-    }
-}
-
 void TPlayThread::DrawSample(const uint8_t* sample, bool decoded) {
-    const TSampleHeader h = ParseSampleHeader(sample);
-    const uint8_t* payload = h.Length ? sample + kSampleHeaderSize : nullptr;
-    switch (h.Kind) {
-    case skKeyFrame: {
-        FSegmentDamaged = true; // until it is composed
-        auto& cache = FContext->KeyFrames;
-        std::lock_guard guard(cache.Lock());
-        if (const uint8_t* cached = cache.FindKeyFrame(h.TimeStamp)) {
-            Compose(h, cached, LoadLE32(cached + 2));
-        } else if (payload) {
-            DecodePayload(h, payload);
-            // The cache takes the decoded block itself; compose from where it went.
-            const uint8_t* image = FDecodeBuffer.get();
-            if (cache.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize))
-                image = cache.FindKeyFrame(h.TimeStamp);
-            Compose(h, image, kDecodeBufferSize);
-        } else {
-            Compose(h, nullptr, kDecodeBufferSize);
-        }
-        FSegmentDamaged = false;
-        break;
-    }
-    case skDifference:
-    case skReplacement:
-        if (FSegmentDamaged) break;
-        [[fallthrough]];
-    case skPointer:
-        if (payload && !decoded) DecodePayload(h, payload);
-        Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
-        break;
-    case skMarker:
-        PostToWindow(WM_SAMPLENOTICE, 0, 0);
-        break;
-    default:
-        break;
-    }
+    if (FDrawer.Draw(sample, decoded)) PostToWindow(WM_SAMPLENOTICE, 0, 0);
 }
 
 void TPlayThread::DrawSamples(int32_t first, int32_t last) {
@@ -431,7 +355,7 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
             try {
                 DrawSample(sample, false);
             } catch (const std::exception& e) {
-                Skip(sample, "DrawSamples", e);
+                FDrawer.Skip(sample, "DrawSamples", e);
             }
             std::this_thread::yield();
         }
@@ -445,8 +369,7 @@ void TPlayThread::PostChangedRect(bool full) {
     if (full) {
         r = {0, 0, FContext->Header.Width, FContext->Header.Height};
     } else {
-        std::lock_guard guard(FBackBuffer->Lock());
-        r = FBackBuffer->TakeChangedRect();
+        r = FDrawer.TakeChangedRect();
     }
     PostToWindow(WM_PICTURECHANGED, PackPoint(r.Left, r.Top), PackPoint(r.Right, r.Bottom));
 }
@@ -542,7 +465,7 @@ void TPlayThread::PrepareSeekKeyFrame() {
     while (!MessageWaiting()) {
         if (const uint8_t* first = frames.Sample(0)) {
             try {
-                if (SampleKind(first) == skKeyFrame) Decode(first);
+                if (SampleKind(first) == skKeyFrame) FDrawer.Decode(first);
             } catch (const std::exception&) {
                 // The range draw meets the same damage and reports it.
             }

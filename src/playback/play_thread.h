@@ -9,6 +9,7 @@
 #include "platform/window_target.h"
 #include "playback/back_buffer.h"
 #include "playback/play_clock.h"
+#include "playback/sample_drawer.h"
 
 #include <atomic>
 #include <chrono>
@@ -57,14 +58,14 @@ public:
 
     uint32_t CurrentPosition() const { return FCurrentPosition.load(); }
     // Samples passed over because they failed to decode or compose.
-    uint32_t SkippedSamples() const { return FSkipped.load(); }
+    uint32_t SkippedSamples() const { return FDrawer.SkippedSamples(); }
     int32_t CurrentIndex() const { return FCurrentIndex.load(); }
     // How far the last sample drawn was behind the clock, recording ms.
     uint32_t Lag() const { return FLag.load(); }
     bool Playing() const { return FPlaying.load(); }
     const TSeekTimes& SeekTimes() const { return FSeekTimes; }
     // Null until the thread has created it; read the picture under its lock.
-    TBackBuffer* BackBuffer() { return FBackBuffer.get(); }
+    TBackBuffer* BackBuffer() { return &FDrawer.BackBuffer(); }
 
 protected:
     void Execute() override;
@@ -72,12 +73,7 @@ protected:
 private:
     void Dispatch(const TMessage& m);
     void DrawSampleOneByOne();
-    // Decodes a sample ahead of its time (key frames into the cache).
-    void Decode(const uint8_t* sample);
-    void DecodePayload(const TSampleHeader& h, const uint8_t* payload);
     void DrawSample(const uint8_t* sample, bool decoded);
-    // A damaged sample is passed over: the picture stays as it was for it.
-    void Skip(const uint8_t* sample, const char* where, const std::exception& e);
     void TrimIfFull();
     // wParam the position, lParam how many requests the answer covers.
     void AnswerPosition(uint32_t requests);
@@ -85,7 +81,6 @@ private:
     void TellPosition();
     // Before waiting until tick for a sample: a position held back is told on time.
     bool WaitForPositionNotice(uint32_t tick, uint32_t sampleTime);
-    void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
     void DrawSamples(int32_t first, int32_t last);
     void PostChangedRect(bool full);
     void HandleSetPosition(uint32_t target);
@@ -128,15 +123,12 @@ private:
     uint32_t FDrawToRequests = 0;       // thread: the requests that WM_DRAWTO answers
     bool FEndTold = false;              // thread: WM_PLAYEDTOEND posted since the last draw
     bool FHoldTold = false;             // thread: WM_CLOCKHELD posted since the last draw
-    bool FSegmentDamaged = false;       // thread: the last key frame drawn was damaged
     bool FPositionHeld = false;         // thread: a drawn position not told yet
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
-    std::atomic<uint32_t> FSkipped{0};  // written by the thread
-    TSeekTimes FSeekTimes;              // written by the thread
+    TSeekTimes FSeekTimes; // written by the thread
     TEvent FCommandEvent;
-    std::unique_ptr<TBackBuffer> FBackBuffer; // created before the thread starts
-    std::unique_ptr<uint8_t[]> FDecodeBuffer; // thread
+    TSampleDrawer FDrawer; // the back buffer in it is read by the control under its lock
     bool FDestroyed = false;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/captions.h"
 
+#include "control/caption_table.h"
+
 #include <QFont>
 #include <QLocale>
 
@@ -8,32 +10,6 @@
 namespace kiv::ui {
 
 namespace {
-
-struct TPair {
-    const char* Chinese;
-    const char* English;
-};
-
-// In TCaption order.
-constexpr TPair kCaptions[] = {
-    {"显示模式", "Display Mode"},
-    {"全屏幕(双击鼠标左键)", "Full screen (Double Click)"},
-    {"实际大小", "Original size"},
-    {"自适应", "Full of window"},
-    {"统计信息", "Statistic"},
-    {"关于", "About"},
-    {"统计信息", "Statistic"},
-    {"缓冲状态", "Buffer status"},
-    {"开始：", "Start:"},
-    {"结束：", "Stop:"},
-    {"帧数：", "Frames:"},
-    {"字节：", "Bytes:"},
-    {"速度：", "Speed:"},
-    {"长度：", "Length:"},
-    {"关闭", "Close"},
-    {"关于", "About"},
-    {"确定", "OK"},
-};
 
 std::optional<bool>& Chosen() {
     static std::optional<bool> chosen;
@@ -55,7 +31,7 @@ void SetChineseCaptions(bool chinese) {
 }
 
 QString Caption(TCaption c) {
-    const TPair& p = kCaptions[static_cast<int>(c)];
+    const TCaptionPair& p = kCaptionTable[static_cast<int>(c)];
     return QString::fromUtf8(ChineseCaptions() ? p.Chinese : p.English);
 }
 

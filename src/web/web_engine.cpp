@@ -1,0 +1,196 @@
+#include "web/web_engine.h"
+
+#include "format/recording_reader.h"
+#include "net/address.h"
+#include "platform/debug_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+namespace kiv {
+
+int TWebEngine::Open(const std::string& url) {
+    Close();
+    // A page reaches no live server and no multicast group.
+    if (strncasecmp(url.c_str(), "KIVS", 4) == 0 || url.size() < 4 ||
+        strcasecmp(url.c_str() + url.size() - 4, ".sms") == 0)
+        return srCannotOpen;
+    auto stream = std::make_unique<TWebRangeStream>(url);
+    // The first read tells whether the server answers at all.
+    TOpenedRecording opened = OpenRecording(*stream);
+    FContext.Header = opened.Header;
+    if (opened.Code != srOk) {
+        if (stream->BytesRead() == 0 && opened.Code == srDamaged) opened.Code = srCannotOpen;
+        DebugLog("TFillThread.HandleOpen: " + opened.Text);
+        return opened.Code;
+    }
+    for (const TIndexEntry& e : opened.Entries)
+        FContext.IndexTable.AddEntry(e);
+    FDataStart = opened.DataStart;
+    FStream = std::move(stream);
+    FDrawer = std::make_unique<TSampleDrawer>(FContext.Header, FContext.KeyFrames);
+    Rewind(FDataStart);
+    return srOk;
+}
+
+void TWebEngine::Close() {
+    FDrawer.reset();
+    FStream.reset();
+    FContext.Frames.Clear();
+    FContext.KeyFrames.Clear();
+    FContext.IndexTable.Clear();
+    FCutter.Clear();
+    FCurrentIndex = -1;
+    FCurrentPosition = 0;
+    FExhausted = false;
+}
+
+void TWebEngine::Rewind(int64_t position) {
+    FContext.Frames.Clear();
+    FCutter.Clear();
+    FCurrentIndex = -1;
+    FExhausted = false;
+    if (FStream) FStream->Seek(position, soBeginning);
+}
+
+bool TWebEngine::ReadBlock(int64_t target, int32_t& found) {
+    const TKivFileHeader& h = FContext.Header;
+    const int64_t end = SampleAreaEnd(h);
+    const int64_t at = FStream->Seek(0, soCurrent);
+    auto lastSample = [&] {
+        if (target > 0 && found < 0) found = FContext.Frames.Count() - 1;
+    };
+    if (at >= end) {
+        FExhausted = true;
+        lastSample();
+        return false;
+    }
+    const auto want = static_cast<int32_t>(
+        std::min<int64_t>({TWebRangeStream::kBlockSize, FCutter.Room(), end - at}));
+    const int32_t got = want > 0 ? FStream->Read(FCutter.Tail(), want) : 0;
+    if (got <= 0) return false;
+    FCutter.Commit(static_cast<uint32_t>(got));
+    for (;;) {
+        TSampleBlock record;
+        const TRecordCutter::TCut cut = FCutter.Next(record);
+        if (cut == TRecordCutter::TCut::NeedMore) break;
+        if (cut == TRecordCutter::TCut::Damaged) {
+            FExhausted = true;
+            lastSample();
+            return true;
+        }
+        const uint32_t time = SampleTimeStamp(record.get());
+        const int32_t index = FContext.Frames.AddSample(std::move(record));
+        if (target >= 0 && found < 0) {
+            if (time > target)
+                found = index - 1;
+            else if (time == target)
+                found = index;
+        }
+        if (time == h.Duration) { // the recording is complete
+            FExhausted = true;
+            lastSample();
+            return true;
+        }
+    }
+    if (FStream->Seek(0, soCurrent) >= end) {
+        FExhausted = true;
+        lastSample();
+    }
+    return true;
+}
+
+void TWebEngine::DrawOne(const uint8_t* sample, const char* where) {
+    try {
+        FDrawer->Draw(sample, false);
+    } catch (const std::exception& e) {
+        FDrawer->Skip(sample, where, e);
+    }
+}
+
+void TWebEngine::DrawSamples(int32_t first, int32_t last) {
+    auto& frames = FContext.Frames;
+    const int32_t count = frames.Count();
+    if (last == -1) last = count - 1;
+    if (last >= count || first < 0) return;
+    for (int32_t i = first; i <= last; ++i) {
+        const uint8_t* sample = frames.Sample(i);
+        if (!sample) break;
+        FCurrentIndex = i;
+        FCurrentPosition = SampleTimeStamp(sample);
+        // A range draw passes over pointer moves that carry no shape.
+        if (!(SampleKind(sample) == skPointer && SampleLength(sample) == 0))
+            DrawOne(sample, "DrawSamples");
+    }
+}
+
+std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
+    if (!FDrawer) return {};
+    target = std::min<uint32_t>(target, INT32_MAX);
+    auto& frames = FContext.Frames;
+    auto& index = FContext.IndexTable;
+    const uint32_t duration = FContext.Header.Duration;
+    uint32_t t = duration ? std::min(target, duration) : target;
+    const int32_t b = frames.FindSample(t, false);
+    if (b >= 0 && b == FCurrentIndex) return {};
+    const uint32_t currentKey = index.FloorTime(FCurrentPosition);
+    const uint32_t destKey = index.FloorTime(t);
+    uint32_t keyTime = destKey;
+    const int32_t c = frames.FindSample(keyTime, true);
+    if (b != -1 && (currentKey == destKey || c != -1)) {
+        if (currentKey == destKey && b > FCurrentIndex)
+            DrawSamples(FCurrentIndex + 1, b);
+        else
+            DrawSamples(c, b);
+        return {target};
+    }
+    // Not buffered: read from the key frame on, as the reading thread's seek does.
+    std::vector<uint32_t> told{FCurrentPosition};
+    Rewind(FDataStart + index.PositionOf(destKey));
+    int32_t found = -1;
+    while (found < 0 && ReadBlock(target, found)) {
+    }
+    if (found >= 0) DrawSamples(0, found);
+    told.push_back(FCurrentPosition);
+    return told;
+}
+
+int64_t TWebEngine::NextTime(int budget) {
+    if (!FDrawer) return kEnd;
+    for (;;) {
+        if (const uint8_t* next = FContext.Frames.Sample(FCurrentIndex + 1))
+            return SampleTimeStamp(next);
+        if (FExhausted) return kEnd;
+        if (budget-- <= 0) return kMore;
+        int32_t unused = -1;
+        if (!ReadBlock(-1, unused) && !FExhausted) return kStalled;
+    }
+}
+
+int64_t TWebEngine::PlayTo(uint32_t clock, int budget) {
+    for (;;) {
+        const int64_t next = NextTime(budget);
+        if (next < 0 || next > clock) return next;
+        FCurrentIndex = FCurrentIndex + 1;
+        const uint8_t* sample = FContext.Frames.Sample(FCurrentIndex);
+        FCurrentPosition = SampleTimeStamp(sample);
+        DrawOne(sample, "DrawSampleOneByOne");
+        int32_t current = FCurrentIndex;
+        if (FContext.Frames.Trim(current)) FCurrentIndex = current;
+    }
+}
+
+void TWebEngine::ReadAhead() {
+    if (!FDrawer || FExhausted || FContext.Frames.IsFull()) return;
+    int32_t unused = -1;
+    ReadBlock(-1, unused);
+}
+
+void TWebEngine::Stop() {
+    Rewind(FDataStart);
+    FCurrentPosition = 0;
+}
+
+} // namespace kiv

@@ -1,0 +1,66 @@
+// The engine of the page's player, run single-threaded in a Web Worker: it does
+// what the reading thread and the play thread do, one call at a time, with the
+// same buffers, index table and drawing step.
+#pragma once
+
+#include "buffers/play_context.h"
+#include "format/record_cutter.h"
+#include "playback/sample_drawer.h"
+#include "web/range_stream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kiv {
+
+class TWebEngine {
+public:
+    // The open result code (0 opened, 1..9 as a reading thread reports them).
+    int Open(const std::string& url);
+    void Close();
+    bool Opened() const { return FDrawer != nullptr; }
+    const TKivFileHeader& Header() const { return FContext.Header; }
+
+    // The picture at target; returns the positions to announce, in order (none
+    // when the target falls on the sample shown), as the play thread posts them.
+    std::vector<uint32_t> SetPosition(uint32_t target);
+    // Draws every sample due at clock (recording ms), reading on as needed (at most
+    // budget blocks). The time stamp of the next sample; kEnd when the recording
+    // is played through; kMore when more must be read first; kStalled when a read
+    // brought nothing (ask again a little later, as the play thread does).
+    static constexpr int64_t kEnd = -1, kMore = -2, kStalled = -3;
+    int64_t PlayTo(uint32_t clock, int budget);
+    // The time stamp of the sample that would be drawn next, or kEnd, kMore, kStalled.
+    int64_t NextTime(int budget);
+    // Back to the start, nothing shown: the play thread's stop.
+    void Stop();
+    // Reads ahead one block while the frames buffer is not full.
+    void ReadAhead();
+
+    uint32_t CurrentPosition() const { return FCurrentPosition; }
+    TSampleDrawer* Drawer() { return FDrawer.get(); }
+    TPlayContext& Context() { return FContext; }
+    uint64_t BytesRead() const { return FStream ? FStream->BytesRead() : 0; }
+    bool Exhausted() const { return FExhausted; }
+
+private:
+    // One block of the sample area into the frames buffer. With a target, the
+    // index of the sample that shows it once known (found). False when nothing came.
+    bool ReadBlock(int64_t target, int32_t& found);
+    void Rewind(int64_t position);
+    void DrawSamples(int32_t first, int32_t last);
+    void DrawOne(const uint8_t* sample, const char* where);
+
+    TPlayContext FContext;
+    std::unique_ptr<TWebRangeStream> FStream;
+    std::unique_ptr<TSampleDrawer> FDrawer;
+    TRecordCutter FCutter;
+    int64_t FDataStart = 0;
+    bool FExhausted = false;       // the sample area has been read through
+    uint32_t FCurrentPosition = 0; // time stamp of the last sample drawn
+    int32_t FCurrentIndex = -1;    // its index in the frames buffer
+};
+
+} // namespace kiv

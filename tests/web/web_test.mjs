@@ -1,0 +1,297 @@
+// Drives <kiv-player> in Debian's chromium (headless, puppeteer-core) and checks
+// it against the native engine: pictures equal kivtool snapshot's byte for byte,
+// states and events follow the control's table, failures carry its texts.
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import path from "node:path";
+import puppeteer from "puppeteer-core";
+
+const args = Object.fromEntries(
+  process.argv.slice(2).reduce((a, v, i, all) => (i % 2 ? a : [...a, [v.slice(2), all[i + 1]]]), []));
+const failures = [];
+const check = (ok, what) => {
+  if (!ok) failures.push(what);
+  console.log(`${ok ? "ok  " : "FAIL"} ${what}`);
+};
+
+// The 24-bit picture kivtool wrote, as RGB rows from the top.
+function snapshot(ms, play) {
+  const out = path.join(args.work, `snap-${play ? "play-" : ""}${ms}.bmp`);
+  execFileSync(args.kivtool, ["snapshot", ...(play ? ["--play"] : []),
+                              path.join(args.root, "rec.kiv"), String(ms), out]);
+  const b = readFileSync(out);
+  const at = b.readUInt32LE(10), w = b.readInt32LE(18), h = b.readInt32LE(22);
+  const stride = (w * 3 + 3) & ~3;
+  const rgb = Buffer.alloc(w * Math.abs(h) * 3);
+  for (let y = 0; y < Math.abs(h); ++y) {
+    const row = at + (h > 0 ? Math.abs(h) - 1 - y : y) * stride;
+    for (let x = 0; x < w; ++x) {
+      rgb[(y * w + x) * 3] = b[row + x * 3 + 2];
+      rgb[(y * w + x) * 3 + 1] = b[row + x * 3 + 1];
+      rgb[(y * w + x) * 3 + 2] = b[row + x * 3];
+    }
+  }
+  return { w, h: Math.abs(h), rgb };
+}
+
+function samePicture(got, want) {
+  if (!got || got.width !== want.w || got.height !== want.h) return false;
+  let differ = 0;
+  for (let i = 0, j = 0; j < want.rgb.length; i += 4, j += 3)
+    if (got.data[i] !== want.rgb[j] || got.data[i + 1] !== want.rgb[j + 1] ||
+        got.data[i + 2] !== want.rgb[j + 2] || got.data[i + 3] !== 255) ++differ;
+  if (differ) console.log(`     ${differ} pixels differ`);
+  return differ === 0;
+}
+
+// In the page: a fresh element whose events are recorded, and waits on them.
+const helpers = () => {
+  window.make = (attrs = {}, style = "width:820px;height:700px") => {
+    document.body.innerHTML = "";
+    const el = document.createElement("kiv-player");
+    el.setAttribute("style", style);
+    for (const [k, v] of Object.entries(attrs)) el.setAttribute(k, v);
+    window.log = [];
+    window.waiters = [];
+    for (const name of ["OnPlayStateChanged", "OnPositionChanged", "OnDisplayModeChanged", "OnSkip",
+                        "KivError"]) {
+      el.addEventListener(name, (e) => {
+        window.log.push([name, e.detail]);
+        for (const w of window.waiters.splice(0)) w();
+      });
+    }
+    document.body.append(el);
+    window.el = el;
+    return el;
+  };
+  // Resolves once an event (name, and the first parameter when given) is in the log.
+  window.until = (name, value) => new Promise((resolve, reject) => {
+    const t = setTimeout(() => reject(new Error(`no ${name} ${value ?? ""} in 20 s`)), 20000);
+    const look = () => {
+      if (window.log.some(([n, d]) => n === name && (value === undefined || (d && d[0] === value) ||
+                                                      (d && d.code === value)))) {
+        clearTimeout(t);
+        resolve();
+      } else window.waiters.push(look);
+    };
+    look();
+  });
+  window.picture = async () => {
+    const p = await window.el.getPicture();
+    return { width: p.width, height: p.height, data: Array.from(p.data) };
+  };
+  window.states = () => window.log.filter(([n]) => n === "OnPlayStateChanged").map(([, d]) => d[0]);
+  window.sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+};
+
+const profile = mkdtempSync(path.join(tmpdir(), "kiv-chromium-"));
+const browser = await puppeteer.launch({
+  executablePath: "/usr/bin/chromium",
+  headless: true,
+  userDataDir: profile,
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--lang=en-US"],
+});
+try {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 900 });
+  page.on("pageerror", (e) => check(false, `no page error: ${e.message}`));
+  page.on("console", (m) => m.type() === "error" && console.log("     page:", m.text()));
+  await page.goto(`${args.base}/index.html`);
+  await page.waitForFunction(() => window.KivPlayer);
+  await page.evaluate(helpers);
+
+  // Seeking: the picture at each time equals kivtool snapshot's.
+  await page.evaluate(async () => {
+    window.make({ autostart: "false" }).Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 1);
+  });
+  check((await page.evaluate(() => window.el.URL)) === `${args.base}/rec.kiv`,
+        "a bare name resolves against the page's address");
+  check(JSON.stringify(await page.evaluate(() => window.states())) === "[7,1]",
+        "open with AutoStart false: opening, opened");
+  for (const ms of [0, 2500, 9000, 4100, 19999, 30000]) {
+    await page.evaluate(async (t) => {
+      window.make({ autostart: "false" }).Open("rec.kiv");
+      await window.until("OnPlayStateChanged", 1);
+      window.el.CurrentPosition = t;
+    }, ms);
+    check(samePicture(await page.evaluate(() => window.picture()), snapshot(ms, false)),
+          `the picture at ${ms} ms equals kivtool snapshot's`);
+  }
+
+  // Playing from the start: the picture when paused equals the played snapshot.
+  await page.evaluate(async () => {
+    window.make({ autostart: "false" }).Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 1);
+    window.el.Play();
+    await window.sleep(1500);
+    window.el.Pause();
+  });
+  const paused = await page.evaluate(() => window.el.CurrentPosition);
+  check(paused > 500, `playing moves the position (${paused} ms after 1.5 s)`);
+  check(samePicture(await page.evaluate(() => window.picture()), snapshot(paused, true)),
+        `the picture paused at ${paused} ms equals kivtool snapshot --play's`);
+
+  // The member-by-state rules: what each member fires and fails with in a state.
+  const rules = [
+    // [how to get there, member, events it fires, state after, failure text]
+    ["opened", "Play()", [2], 2, ""],
+    ["opened", "FastForward()", [2], 5, ""],
+    ["opened", "FastReverse()", [2], 2, "Not Implement"],
+    ["closed", "FastReverse()", [], 0, ""],
+    ["closed", "Play()", [], 0, ""],
+    ["playing", "Open('rec.kiv')", [4, 7], 7, ""],
+    ["paused", "Open('rec.kiv')", [2, 4, 7], 7, ""],
+    ["paused", "Stop()", [2, 4], 4, ""],
+    ["playing", "Pause()", [3], 3, ""],
+    ["playing", "Close()", [], 0, ""],
+    ["opening", "Close()", [], 0, ""],
+    ["opening", "Play()", [], 7, ""],
+    ["stopped", "Pause()", [], 4, ""],
+  ];
+  for (const [state, call, events, after, text] of rules) {
+    const got = await page.evaluate(async (s, c) => {
+      const el = window.make({ autostart: "false" });
+      await window.sleep(0);
+      if (s !== "closed") el.Open("rec.kiv");
+      if (s !== "closed" && s !== "opening") await window.until("OnPlayStateChanged", 1);
+      if (s === "playing" || s === "paused" || s === "stopped") el.Play();
+      if (s === "paused") el.Pause();
+      if (s === "stopped") el.Stop();
+      const before = window.states().length;
+      let error = "";
+      try {
+        new Function("el", `el.${c}`)(el);
+      } catch (e) {
+        error = e.message;
+      }
+      return { events: window.states().slice(before), status: el.Status, error };
+    }, state, call);
+    check(JSON.stringify(got) === JSON.stringify({ events, status: after, error: text }),
+          `${call} in ${state}: fires ${JSON.stringify(events)}, ends in ${after}` +
+          (text ? `, fails with "${text}"` : "") + ` (got ${JSON.stringify(got)})`);
+  }
+
+  // Failures: the same results and texts as the native control's.
+  const failing = [
+    [`${args.base}/missing.kiv`, 1, "Can not open the file:"],
+    [`${args.base}/bad-magic.kiv`, 1, "Can not open the file:"],
+    [`${args.base}/cut.kiv`, 5, "File damaged:"],
+    ["KIVS://127.0.0.1/live", 1, "Can not open the file:"],
+  ];
+  const failed = (url) => page.evaluate(async (u) => {
+      window.make().Open(u);
+      await window.until("KivError");
+      const detail = window.log.find(([n]) => n === "KivError")[1];
+      const shown = window.el.shadowRoot.querySelector("[part=message]").textContent;
+      return { detail, shown, status: window.el.Status, states: window.states() };
+    }, url);
+  const failsAs = async (url, code, text) => {
+    const got = await failed(url);
+    check(got.detail.code === code && got.detail.text === text + url && got.shown === text + url &&
+          got.status === 0 && JSON.stringify(got.states) === "[7]",
+          `${url} fails with ${code} "${text + url}" (got ${JSON.stringify(got)})`);
+  };
+  for (const [url, code, text] of failing) await failsAs(url, code, text);
+  // A server that ignores ranges, from a page of its own origin.
+  await page.goto(`${args.plain}/index.html`);
+  await page.waitForFunction(() => window.KivPlayer);
+  await page.evaluate(helpers);
+  await failsAs(`${args.plain}/rec.kiv`, 5, "File damaged:");
+  await page.goto(`${args.base}/index.html`);
+  await page.waitForFunction(() => window.KivPlayer);
+  await page.evaluate(helpers);
+
+  // Thumbnails: the strip beside the recording, OnSkip with a cell's seconds.
+  const nails = await page.evaluate(async () => {
+    const el = window.make();
+    el.Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 2);
+    const strip = el.shadowRoot.querySelector("[part=nails]");
+    if (!strip.children.length)
+      await new Promise((r) => new MutationObserver(r).observe(strip, { childList: true }));
+    const cells = [...strip.querySelectorAll("[part=nail]")];
+    cells[1].click();
+    const skip = window.log.find(([n]) => n === "OnSkip");
+    return {
+      count: cells.length,
+      seconds: cells.map((c) => Number(c.dataset.seconds)),
+      number: cells[1].querySelector("[part=nail-number]").textContent,
+      time: cells[1].querySelector("[part=nail-time]").textContent,
+      skip: skip && skip[1],
+    };
+  });
+  const lines = readFileSync(path.join(args.root, "nails.xml"), "latin1").split(/\r?\n/).filter((l) => l.trim());
+  check(nails.count === lines.length && nails.number === "2" &&
+        JSON.stringify(nails.skip) === JSON.stringify([nails.seconds[1]]) &&
+        nails.seconds[1] === Math.floor(Number(lines[1].split("=")[0]) / 1000),
+        `the strip has nails.xml's ${lines.length} cells; a click fires OnSkip (got ${JSON.stringify(nails)})`);
+
+  // Display modes: original size, and adaptive fitted below it.
+  const modes = await page.evaluate(async () => {
+    const el = window.make({ autostart: "false" }, "width:420px;height:400px");
+    el.Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 1);
+    const canvas = el.shadowRoot.querySelector("[part=picture]");
+    await window.sleep(100);
+    const fitted = [canvas.width, canvas.height];
+    el.DisplayMode = 2;
+    el.DisplayMode = 2; // the same mode: no event
+    el.DisplayMode = 3; // not a mode: ignored
+    await window.sleep(100);
+    return { fitted, original: [canvas.width, canvas.height], mode: el.DisplayMode,
+             events: window.log.filter(([n]) => n === "OnDisplayModeChanged").map(([, d]) => d[0]) };
+  });
+  check(modes.fitted[0] <= 420 && modes.fitted[0] > 0 && modes.original[0] === 800 &&
+        modes.original[1] === 600 && JSON.stringify(modes.events) === "[2]" && modes.mode === 2,
+        `adaptive fits the frame, original is the recording's size (got ${JSON.stringify(modes)})`);
+
+  // What a user does: the keys, the slider's preview, the menu's captions, no bar.
+  await page.evaluate(async () => {
+    const el = window.make({ autostart: "false" });
+    el.Open("rec.kiv");
+    await window.until("OnPlayStateChanged", 1);
+    el.CurrentPosition = 1000;
+    await window.until("OnPositionChanged");
+    el.focus();
+    window.log = [];
+  });
+  await page.keyboard.press("ArrowRight");
+  await page.evaluate(() => window.el.getBuffer()); // answered after the seek's notices
+  const keyed = await page.evaluate(() => window.el.CurrentPosition);
+  check(keyed >= 5000 && keyed <= 6000, `Right goes 5 s on (at ${keyed} ms)`);
+  const slider = await page.evaluate(() => {
+    const r = window.el.shadowRoot.querySelector("[part=seek]").getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
+  });
+  const shown = page.evaluate(() => new Promise((resolve) => {
+    const c = window.el.shadowRoot.querySelector("[part=preview]");
+    new MutationObserver(() => c.style.display === "block" && resolve([c.width, c.height]))
+      .observe(c, { attributes: true });
+    setTimeout(() => resolve(["none after 20 s", window.el._hovered, window.el._previewBusy]), 20000);
+  }));
+  await page.mouse.move(slider.x, slider.y);
+  const preview = await shown;
+  check(preview[0] === 192 && preview[1] === 144, `hovering the slider shows a preview (${preview})`);
+  await page.mouse.click(slider.x - 50, slider.y - 120, { button: "right" });
+  const menu = await page.evaluate(() =>
+    [...window.el.shadowRoot.querySelectorAll("[part=menu] div")].map((d) => d.textContent));
+  check(JSON.stringify(menu) === JSON.stringify(["Display Mode", "Full screen (Double Click)", "Original size",
+                                                  "Full of window"]),
+        `the menu's captions are the control's English ones (${menu})`);
+  const hidden = await page.evaluate(() => {
+    const el = window.make({ controls: "none" });
+    return el.shadowRoot.querySelector("[part=bar]").hidden;
+  });
+  check(hidden, `controls="none" hides the bar`);
+} finally {
+  await browser.close();
+  rmSync(profile, { recursive: true, force: true });
+}
+if (failures.length) {
+  console.log(`${failures.length} failed`);
+  process.exit(1);
+}

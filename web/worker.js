@@ -1,0 +1,266 @@
+// The player's engine in a Web Worker: it owns the reads (synchronous range
+// requests, see src/web/range_stream.cpp) and the decoding, and hands the page
+// the changed rectangles of what its canvas shows.
+/* global KivEngine, importScripts */
+"use strict";
+importScripts("kivengine.js");
+
+const BUDGET = 8; // blocks read per step while playing, so commands are served between
+let E = null;
+let scratch = 0; // 64 bytes for out-parameters
+const queue = [];
+let playing = false;
+let speed = 1;
+let clockRunning = false;
+let startTick = 0;
+let startPos = 0;
+let timer = 0;
+let ended = false;
+let lastPlayPos = -1e9;
+let openedUrl = "";
+
+function str(s) {
+  const n = E.lengthBytesUTF8(s) + 1;
+  const p = E._malloc(n);
+  E.stringToUTF8(s, p, n);
+  return p;
+}
+function withStr(s, f) {
+  const p = str(s);
+  try {
+    return f(p);
+  } finally {
+    E._free(p);
+  }
+}
+const i32 = (i) => E.HEAP32[(scratch >> 2) + i];
+const post = (m, t) => self.postMessage(m, t || []);
+
+// The changed rectangle of the surface, as its own transferred buffer.
+function flush(full) {
+  if (!E._kiv_take_changes(full ? 1 : 0, scratch)) return;
+  const [l, t, r, b, at, size] = [0, 1, 2, 3, 4, 5].map(i32);
+  const pixels = E.HEAPU8.slice(at, at + size).buffer;
+  post({ type: "rect", l, t, r, b, pixels }, [pixels]);
+}
+
+function clock() {
+  return startPos + (performance.now() - startTick) * speed;
+}
+function startClock(pos) {
+  clockRunning = true;
+  startTick = performance.now();
+  startPos = pos;
+}
+function schedule(ms) {
+  clearTimeout(timer);
+  timer = setTimeout(loop, Math.max(0, ms));
+}
+
+function loop() {
+  timer = 0;
+  if (!playing || ended) return;
+  let next;
+  if (!clockRunning) {
+    next = E._kiv_next_time(BUDGET);
+    if (next >= 0) startClock(next);
+  }
+  if (clockRunning) next = E._kiv_play_to(clock(), BUDGET);
+  flush(false);
+  const pos = E._kiv_position();
+  const now = performance.now();
+  if (now - lastPlayPos >= 100) {
+    lastPlayPos = now;
+    post({ type: "playpos", ms: pos, ...buffered() });
+  }
+  if (next === -2) {
+    schedule(0);
+  } else if (next === -3) {
+    schedule(100); // the server gave nothing: ask again, as the native play loop does
+  } else if (next === -1) {
+    ended = true;
+    post({ type: "playpos", ms: pos });
+    post({ type: "ended", ms: pos });
+  } else {
+    E._kiv_read_ahead();
+    schedule((next - clock()) / speed);
+  }
+}
+
+// Min and Max: the first and last buffered time stamps.
+function buffered() {
+  E._kiv_buffer(scratch);
+  const f = new Float64Array(E.HEAPU8.buffer, scratch, 3);
+  return { min: f[0], max: f[1], bytes: f[2] };
+}
+
+function stopLoop() {
+  clearTimeout(timer);
+  timer = 0;
+}
+
+// A server that ignores ranges would send the whole recording for every read:
+// one probe finds it, and the open fails as the native reader's does (its reads
+// past the start come back empty), without downloading it.
+async function ignoresRanges(url) {
+  if (!/^https?:/i.test(url)) return false;
+  try {
+    const r = await fetch(url, { headers: { Range: "bytes=0-31" }, cache: "no-store" });
+    if (r.body) r.body.cancel().catch(() => {});
+    return r.status === 200;
+  } catch (e) {
+    return false; // the engine's own read reports it
+  }
+}
+
+const handlers = {
+  async probe(m) {
+    if (await ignoresRanges(m.url)) {
+      const code = 5;
+      const text = withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p)));
+      post({ type: "opened", id: m.id, url: m.url, code, text, width: 0, height: 0, duration: 0 });
+      return;
+    }
+    handlers.open(m);
+  },
+  open(m) {
+    stopLoop();
+    playing = false;
+    clockRunning = false;
+    ended = false;
+    openedUrl = m.url;
+    const started = performance.now();
+    const code = withStr(m.url, (p) => E._kiv_open(p));
+    E._kiv_header(scratch);
+    const [width, height, duration] = [0, 1, 2].map((i) => E.HEAPU32[(scratch >> 2) + i]);
+    const text = code ? withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p))) : "";
+    post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration,
+           ms: performance.now() - started });
+  },
+  close() {
+    stopLoop();
+    playing = false;
+    E._kiv_close();
+  },
+  layout(m) {
+    const zoom = E._kiv_layout(m.mode, m.width, m.height, scratch);
+    post({ type: "layout", zoom, width: i32(0), height: i32(1) });
+    flush(true);
+  },
+  play(m) {
+    playing = true;
+    // A scan rebases the clock where it stands; a play restarts it at the next sample.
+    if (m.speed === 2 && clockRunning) startClock(clock());
+    else clockRunning = false;
+    speed = m.speed || 1;
+    ended = false;
+    schedule(0);
+  },
+  pause() {
+    playing = false;
+    clockRunning = false;
+    stopLoop();
+    post({ type: "paused", ms: E._kiv_position(), ...buffered() });
+  },
+  stop() {
+    playing = false;
+    clockRunning = false;
+    ended = false;
+    stopLoop();
+    E._kiv_stop();
+  },
+  seek(m) {
+    const n = E._kiv_set_position(m.ms);
+    flush(false);
+    let last = m.ms;
+    for (let i = 0; i < n; ++i) {
+      last = E._kiv_notice(i);
+      post({ type: "position", ms: last, ...buffered() });
+    }
+    post({ type: "answered", id: m.id, ms: E._kiv_position() });
+    if (playing) {
+      ended = false;
+      startClock(n ? last : m.ms);
+      schedule(0);
+    }
+  },
+  // The key frame before ms, for the seek slider's hover (a worker of its own).
+  preview(m) {
+    const at = E._kiv_key_time(m.ms);
+    E._kiv_set_position(at);
+    E._kiv_take_changes(0, scratch); // nothing is painted from this engine
+    if (!E._kiv_picture(scratch)) {
+      post({ type: "preview", id: m.id });
+      return;
+    }
+    const [width, height, ptr, size] = [0, 1, 2, 3].map(i32);
+    const pixels = E.HEAPU8.slice(ptr, ptr + size).buffer;
+    post({ type: "preview", id: m.id, ms: at, width, height, pixels }, [pixels]);
+  },
+  repaint() {
+    flush(true);
+  },
+  picture(m) {
+    if (!E._kiv_picture(scratch)) {
+      post({ type: "picture", id: m.id });
+      return;
+    }
+    const [width, height, at, size] = [0, 1, 2, 3].map(i32);
+    const pixels = E.HEAPU8.slice(at, at + size).buffer;
+    post({ type: "picture", id: m.id, width, height, pixels }, [pixels]);
+  },
+  buffer(m) {
+    post({ type: "buffer", id: m.id, ...buffered() });
+  },
+  async decodeAll(m) {
+    const bytes = new Uint8Array(await (await fetch(m.url)).arrayBuffer());
+    const p = E._malloc(bytes.length);
+    E.HEAPU8.set(bytes, p);
+    const ms = E._kiv_decode_recording(p, bytes.length, scratch);
+    E._free(p);
+    const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+    post({ type: "decoded", id: m.id, ms, payloads: f[0], bytes: f[1] });
+  },
+};
+
+let busy = false;
+async function drain() {
+  if (busy || !E) return;
+  busy = true;
+  while (queue.length) {
+    const m = queue.shift();
+    try {
+      await handlers[m.cmd](m);
+    } catch (e) {
+      post({ type: "log", text: String(e) });
+    }
+  }
+  busy = false;
+}
+
+self.onmessage = (ev) => {
+  queue.push(ev.data);
+  drain();
+};
+
+KivEngine().then((engine) => {
+  E = engine;
+  E._kiv_init(self.location.hash.includes("log") ? 1 : 0);
+  scratch = E._malloc(64);
+  // The control's member table, from the same C++ as the native core's.
+  const steps = [];
+  const out = E._malloc(16);
+  for (let member = 0; member < 7; ++member) {
+    steps.push([]);
+    for (let status = 0; status < 8; ++status) {
+      const n = E._kiv_member_steps(member, status, out);
+      steps[member].push(Array.from(E.HEAPU8.subarray(out, out + n)));
+    }
+  }
+  E._free(out);
+  const captions = [[], []];
+  for (let i = 0; E._kiv_caption(i, 0); ++i)
+    for (const zh of [0, 1]) captions[zh].push(E.UTF8ToString(E._kiv_caption(i, zh)));
+  post({ type: "ready", steps, captions });
+  drain();
+});
