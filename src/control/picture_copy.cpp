@@ -151,9 +151,11 @@ TPermutePlan PlanPermutes(const std::vector<uint32_t>& p0, const std::vector<uin
 
 // down must hold 32 readable sums past every group's base. GCC 12 takes the
 // intrinsics' own undefined vectors for uninitialised reads.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 [[gnu::target("avx512f,avx512bw,avx512vl")]] void
 CombinePermuted(uint8_t* out, const uint32_t* down, const TPermutePlan& plan, const uint32_t* wa,
                 const uint32_t* wb, size_t lanes, uint32_t half, uint64_t magic, uint32_t shift) {
@@ -178,7 +180,9 @@ CombinePermuted(uint8_t* out, const uint32_t* down, const TPermutePlan& plan, co
         _mm_mask_storeu_epi8(out + i, mask, _mm512_cvtepi32_epi8(q));
     }
 }
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 // The two pixels of each destination column, side by side: four values a copy,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 namespace kiv {
 
@@ -339,6 +340,19 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
     const int32_t count = frames.Count();
     if (last == -1) last = count - 1;
     if (last >= count || first < 0) return;
+    // A range of more than a few samples has its regions decoded on a second
+    // thread while this one composes.
+    const bool ahead = last - first >= 2;
+    if (ahead) {
+        std::vector<const uint8_t*> samples;
+        for (int32_t i = first; i <= last; ++i)
+            if (const uint8_t* sample = frames.Sample(i))
+                samples.push_back(sample);
+            else
+                break;
+        if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
+        FRangeDecoder->Begin(std::move(samples));
+    }
     for (int32_t i = first; i <= last; ++i) {
         TMessage m;
         // Only commands that change what is shown cut a range draw short: a seek
@@ -353,13 +367,20 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
         FCurrentPosition = SampleTimeStamp(sample);
         if (!(SampleKind(sample) == skPointer && SampleLength(sample) == 0)) {
             try {
-                DrawSample(sample, false);
+                uint32_t size = 0;
+                const uint8_t* image =
+                    ahead ? FRangeDecoder->Take(static_cast<size_t>(i - first), size) : nullptr;
+                if (image)
+                    FDrawer.DrawDecoded(sample, image, size);
+                else
+                    DrawSample(sample, false);
             } catch (const std::exception& e) {
                 FDrawer.Skip(sample, "DrawSamples", e);
             }
             std::this_thread::yield();
         }
     }
+    if (ahead) FRangeDecoder->End();
     Stamp(FSeekTimes.Drawn);
     PostChangedRect(false);
 }

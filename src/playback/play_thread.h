@@ -9,6 +9,7 @@
 #include "platform/window_target.h"
 #include "playback/back_buffer.h"
 #include "playback/play_clock.h"
+#include "playback/range_decoder.h"
 #include "playback/sample_drawer.h"
 
 #include <atomic>
@@ -126,7 +127,8 @@ private:
     bool FPositionHeld = false;         // thread: a drawn position not told yet
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
-    TSeekTimes FSeekTimes; // written by the thread
+    TSeekTimes FSeekTimes;              // written by the thread
+    std::unique_ptr<TRangeDecoder> FRangeDecoder; // thread: made at the first long range draw
     TEvent FCommandEvent;
     TSampleDrawer FDrawer; // the back buffer in it is read by the control under its lock
     bool FDestroyed = false;

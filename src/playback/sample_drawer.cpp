@@ -85,6 +85,12 @@ bool TSampleDrawer::Draw(const uint8_t* sample, bool decoded) {
     return false;
 }
 
+void TSampleDrawer::DrawDecoded(const uint8_t* sample, const uint8_t* image, uint32_t size) {
+    const TSampleHeader h = ParseSampleHeader(sample);
+    if (h.Kind != skPointer && FSegmentDamaged) return;
+    Compose(h, image, size);
+}
+
 void TSampleDrawer::Skip(const uint8_t* sample, const char* where, const std::exception& e) {
     // The regions of a damaged key frame's segment have no picture to go onto.
     if (SampleKind(sample) == skKeyFrame) FSegmentDamaged = true;

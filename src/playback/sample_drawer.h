@@ -22,6 +22,9 @@ public:
     // Composes the sample; decoded: Decode ran for it. True for a marker (nothing
     // composed: the caller tells its window). Raises on a damaged sample.
     bool Draw(const uint8_t* sample, bool decoded);
+    // Composes a region or pointer shape decoded elsewhere into image (its own
+    // size field says how many bytes it has).
+    void DrawDecoded(const uint8_t* sample, const uint8_t* image, uint32_t size);
     // A damaged sample is passed over: the picture stays as it was for it.
     void Skip(const uint8_t* sample, const char* where, const std::exception& e);
     // The changed rectangle since the last call, under the picture's lock.

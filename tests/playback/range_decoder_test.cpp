@@ -1,0 +1,61 @@
+// The second thread of a range draw: every image as the decoder gives it, none
+// for what it must leave to the play thread, within its budget, and ready for the
+// next range after one cut short.
+#include "codec/kivdecoder.h"
+#include "playback/range_decoder.h"
+#include "support/bmp_images.h"
+#include "support/samples.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace kiv;
+using namespace kiv::test;
+
+namespace {
+
+TSampleBlock Sample(int16_t kind, const std::vector<uint8_t>& payload) {
+    TSampleBlock b = MakeBlock(0, kind, static_cast<uint32_t>(payload.size()));
+    std::memcpy(b.get() + kSampleHeaderSize, payload.data(), payload.size());
+    return b;
+}
+
+TEST(RangeDecoder, GivesWhatTheDecoderGivesWithinItsBudgetAndStartsAgain) {
+    InitDecoder();
+    const auto small = SolidBmp(16, 8, MakeColor(1, 2, 3));
+    // Three images of 3 MiB: never more than the budget waits, and each still comes.
+    const auto large = SolidBmp(1024, 1024, MakeColor(9, 8, 7));
+    std::vector<TSampleBlock> blocks;
+    blocks.push_back(Sample(skKeyFrame, small)); // left to the play thread
+    blocks.push_back(Sample(skDifference, small));
+    blocks.push_back(Sample(skPointer, {}));            // nothing to decode
+    blocks.push_back(Sample(skReplacement, {1, 2, 3})); // not an image
+    for (int i = 0; i < 3; ++i)
+        blocks.push_back(Sample(skReplacement, large));
+    blocks.push_back(Sample(skPointer, small));
+    const bool expected[] = {false, true, false, false, true, true, true, true};
+
+    TRangeDecoder decoder;
+    for (int round = 0; round < 2; ++round) {
+        std::vector<const uint8_t*> samples;
+        for (const auto& b : blocks)
+            samples.push_back(b.get());
+        decoder.Begin(samples);
+        // The second round stops half-way, as a new seek does, then runs whole.
+        const size_t stop = round == 0 ? samples.size() : 5;
+        for (size_t i = 0; i < stop; ++i) {
+            uint32_t size = 0;
+            const uint8_t* image = decoder.Take(i, size);
+            ASSERT_EQ(image != nullptr, expected[i]) << i;
+            if (!image) continue;
+            const auto& want = SampleKind(samples[i]) == skPointer || i == 1 ? small : large;
+            ASSERT_EQ(size, want.size()) << i;
+            EXPECT_EQ(std::memcmp(image, want.data(), size), 0) << i;
+        }
+        decoder.End();
+    }
+    UninitDecoder();
+}
+
+} // namespace
