@@ -45,6 +45,13 @@ const uint8_t* TRangeDecoder::Take(size_t i, uint32_t& size) {
         FHeld -= FImages[FTaken].Size;
         FImages[FTaken] = {};
     }
+    // Not begun: the caller decodes it itself, so that both threads decode, and
+    // this one goes on after it.
+    if (!FImages[i].Done && FNext <= i) {
+        FNext = i + 1;
+        FChanged.notify_all();
+        return nullptr;
+    }
     FChanged.notify_all(); // room in the budget
     FChanged.wait(guard, [&] { return FImages[i].Done; });
     size = FImages[i].Size;

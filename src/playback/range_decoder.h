@@ -1,6 +1,6 @@
 // Decodes the regions of a range draw on a thread of its own, ahead of the play
-// thread that composes them in order: a seek then takes about the longer of
-// decoding and composing instead of their sum, on a second core.
+// thread that composes them in order and decodes those the other has not begun:
+// a seek's decoding is shared between two cores.
 #pragma once
 
 #include <condition_variable>
@@ -26,9 +26,10 @@ public:
     // Starts on these samples, in order; they must stay valid until End. Regions
     // and pointer shapes are decoded; anything else is left to the caller.
     void Begin(std::vector<const uint8_t*> samples);
-    // Waits for the image of samples[i] and releases those before it: null when
-    // there is none (not decodable here, or damaged: the caller decodes it itself
-    // and meets the damage). size: the image's own size field.
+    // The image of samples[i], waiting for it while it is being decoded; releases
+    // those before it. Null when the caller is to decode it itself: it was not
+    // begun yet (both threads then decode), is not decodable here, or is damaged
+    // (the caller meets the damage). size: the image's own size field.
     const uint8_t* Take(size_t i, uint32_t& size);
     // Stops decoding and releases every image; returns once the thread is idle.
     void End();

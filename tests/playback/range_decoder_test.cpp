@@ -1,6 +1,6 @@
-// The second thread of a range draw: every image as the decoder gives it, none
-// for what it must leave to the play thread, within its budget, and ready for the
-// next range after one cut short.
+// The second thread of a range draw: every image it gives as the decoder gives
+// it, none for what it must leave to the play thread, within its budget, and
+// ready for the next range after one cut short.
 #include "codec/kivdecoder.h"
 #include "playback/range_decoder.h"
 #include "support/bmp_images.h"
@@ -47,7 +47,10 @@ TEST(RangeDecoder, GivesWhatTheDecoderGivesWithinItsBudgetAndStartsAgain) {
         for (size_t i = 0; i < stop; ++i) {
             uint32_t size = 0;
             const uint8_t* image = decoder.Take(i, size);
-            ASSERT_EQ(image != nullptr, expected[i]) << i;
+            // One not begun yet is the caller's to decode: null is always allowed.
+            if (!expected[i]) {
+                ASSERT_EQ(image, nullptr) << i;
+            }
             if (!image) continue;
             const auto& want = SampleKind(samples[i]) == skPointer || i == 1 ? small : large;
             ASSERT_EQ(size, want.size()) << i;
