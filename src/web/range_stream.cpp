@@ -14,6 +14,14 @@ namespace {
 // clang-format off
 EM_JS(int, kiv_range_request, (const char* url, double pos, uint8_t* buf, int count,
                                int* status, double* start), {
+    // Bytes the worker fetched ahead (in parallel, in the same blocks) for a seek.
+    const ahead = self.kivAhead;
+    if (ahead && pos >= ahead.from && pos + count <= ahead.from + ahead.length) {
+        HEAP32[status >> 2] = 206;
+        HEAPF64[start >> 3] = pos;
+        HEAPU8.set(ahead.bytes.subarray(pos - ahead.from, pos - ahead.from + count), buf);
+        return count;
+    }
     const xhr = new XMLHttpRequest();
     try {
         xhr.open("GET", UTF8ToString(url), false);

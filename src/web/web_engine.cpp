@@ -28,6 +28,7 @@ int TWebEngine::Open(const std::string& url) {
     }
     for (const TIndexEntry& e : opened.Entries)
         FContext.IndexTable.AddEntry(e);
+    FEntries = std::move(opened.Entries);
     FDataStart = opened.DataStart;
     FStream = std::move(stream);
     FDrawer = std::make_unique<TSampleDrawer>(FContext.Header, FContext.KeyFrames);
@@ -41,6 +42,7 @@ void TWebEngine::Close() {
     FContext.Frames.Clear();
     FContext.KeyFrames.Clear();
     FContext.IndexTable.Clear();
+    FEntries.clear();
     FCutter.Clear();
     FCurrentIndex = -1;
     FCurrentPosition = 0;
@@ -126,35 +128,72 @@ void TWebEngine::DrawSamples(int32_t first, int32_t last) {
     }
 }
 
-std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
-    if (!FDrawer) return {};
-    target = std::min<uint32_t>(target, INT32_MAX);
+TWebEngine::TSeekPlan TWebEngine::PlanSeek(uint32_t target) {
     auto& frames = FContext.Frames;
     auto& index = FContext.IndexTable;
     const uint32_t duration = FContext.Header.Duration;
     uint32_t t = duration ? std::min(target, duration) : target;
+    TSeekPlan plan;
     const int32_t b = frames.FindSample(t, false);
-    if (b >= 0 && b == FCurrentIndex) return {};
+    plan.Shown = b >= 0 && b == FCurrentIndex;
     const uint32_t currentKey = index.FloorTime(FCurrentPosition);
-    const uint32_t destKey = index.FloorTime(t);
-    uint32_t keyTime = destKey;
+    plan.DestKey = index.FloorTime(t);
+    uint32_t keyTime = plan.DestKey;
     const int32_t c = frames.FindSample(keyTime, true);
-    if (b != -1 && (currentKey == destKey || c != -1)) {
-        if (currentKey == destKey && b > FCurrentIndex)
-            DrawSamples(FCurrentIndex + 1, b);
-        else
-            DrawSamples(c, b);
+    if (b != -1 && (currentKey == plan.DestKey || c != -1)) {
+        plan.Buffered = true;
+        plan.Last = b;
+        plan.First = currentKey == plan.DestKey && b > FCurrentIndex ? FCurrentIndex + 1 : c;
+    }
+    return plan;
+}
+
+std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
+    if (!FDrawer) return {};
+    target = std::min<uint32_t>(target, INT32_MAX);
+    const TSeekPlan plan = PlanSeek(target);
+    if (plan.Shown) return {};
+    if (plan.Buffered) {
+        DrawSamples(plan.First, plan.Last);
         return {target};
     }
     // Not buffered: read from the key frame on, as the reading thread's seek does.
     std::vector<uint32_t> told{FCurrentPosition};
-    Rewind(FDataStart + index.PositionOf(destKey));
+    Rewind(FDataStart + FContext.IndexTable.PositionOf(plan.DestKey));
     int32_t found = -1;
     while (found < 0 && ReadBlock(target, found)) {
     }
     if (found >= 0) DrawSamples(0, found);
     told.push_back(FCurrentPosition);
     return told;
+}
+
+bool TWebEngine::SeekSpan(uint32_t target, int64_t& from, int64_t& to) {
+    if (!FDrawer) return false;
+    target = std::min<uint32_t>(target, INT32_MAX);
+    const TSeekPlan plan = PlanSeek(target);
+    if (plan.Shown || plan.Buffered) return false;
+    const int64_t end = SampleAreaEnd(FContext.Header);
+    from = FDataStart + FContext.IndexTable.PositionOf(plan.DestKey);
+    // The target lies before the next key frame: read about as far into the
+    // segment as the target lies in its time, and a little more.
+    auto next = std::upper_bound(FEntries.begin(), FEntries.end(), plan.DestKey,
+                                 [](uint32_t t, const TIndexEntry& e) { return t < e.TimeStamp; });
+    double share = 1;
+    int64_t segmentEnd = end;
+    if (next != FEntries.end()) {
+        segmentEnd = std::min<int64_t>(end, FDataStart + next->Offset);
+        share = std::clamp((static_cast<double>(target) - plan.DestKey) /
+                               std::max<double>(1, next->TimeStamp - plan.DestKey),
+                           0.0, 1.0);
+    }
+    constexpr int64_t kMargin = 512 * 1024, kMost = 64 << 20;
+    const auto span =
+        static_cast<int64_t>(static_cast<double>(std::max<int64_t>(segmentEnd - from, 0)) * share *
+                             1.1) +
+        kMargin;
+    to = std::min({end, from + span, from + kMost});
+    return to > from;
 }
 
 int64_t TWebEngine::NextTime(int budget) {
