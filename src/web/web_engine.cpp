@@ -14,8 +14,8 @@ namespace kiv {
 int TWebEngine::Open(const std::string& url) {
     Close();
     // A page reaches no live server and no multicast group.
-    if (strncasecmp(url.c_str(), "KIVS", 4) == 0 || url.size() < 4 ||
-        strcasecmp(url.c_str() + url.size() - 4, ".sms") == 0)
+    if (strncasecmp(url.c_str(), "KIVS", 4) == 0 ||
+        (url.size() >= 4 && strcasecmp(url.c_str() + url.size() - 4, ".sms") == 0))
         return srCannotOpen;
     auto stream = std::make_unique<TWebRangeStream>(url);
     // The first read tells whether the server answers at all.
@@ -160,10 +160,18 @@ std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
     // Not buffered: read from the key frame on, as the reading thread's seek does.
     std::vector<uint32_t> told{FCurrentPosition};
     Rewind(FDataStart + FContext.IndexTable.PositionOf(plan.DestKey));
-    int32_t found = -1;
+    int32_t found = -1, drawn = -1;
     while (found < 0 && ReadBlock(target, found)) {
+        // A segment longer than the frames buffer may hold is drawn as it comes
+        // (the same range draw, in pieces) and let go, so memory stays bounded.
+        if (found < 0 && !FContext.Frames.HasRoom()) {
+            DrawSamples(drawn + 1, -1);
+            int32_t index = FCurrentIndex;
+            FContext.Frames.Trim(index);
+            FCurrentIndex = drawn = index;
+        }
     }
-    if (found >= 0) DrawSamples(0, found);
+    if (found >= 0) DrawSamples(drawn + 1, found);
     told.push_back(FCurrentPosition);
     return told;
 }
