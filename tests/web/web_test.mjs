@@ -91,7 +91,7 @@ const launch = (profile, lang) => puppeteer.launch({
   userDataDir: profile,
   args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         `--lang=${lang}`],
+         `--lang=${lang}`, `--accept-lang=${lang}`],
 });
 const profile = mkdtempSync(path.join(tmpdir(), "kiv-chromium-"));
 const browser = await launch(profile, "en-US");
