@@ -15,7 +15,9 @@ done
 if [ ! -d "$here/node_modules/puppeteer-core" ]; then
   (cd "$here" && npm ci --no-audit --no-fund >/dev/null)
 fi
-KIV_JOBS=${KIV_JOBS:-2} "$src/web/build.sh" "$build/web" >/dev/null
+# One web build for every native build (plain, sanitized): the engine does not
+# depend on their options, and CI builds it once.
+KIV_JOBS=${KIV_JOBS:-2} "$src/web/build.sh" "${KIV_WEB_BUILD:-$src/build-web}" >/dev/null
 
 work=$(mktemp -d)
 pids=()
