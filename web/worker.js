@@ -204,26 +204,37 @@ const handlers = {
     E._kiv_stop();
   },
   async seek(m) {
-    if (E._kiv_seek_span(m.ms, scratch) && /^https?:/i.test(openedUrl)) {
-      const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
-      await fetchAhead(openedUrl, f[0], f[1]);
-    }
-    let n;
+    // While the seek reads, the play loop waits: it would draw from a half-read segment.
+    stopLoop();
+    const windowed = /^https?:/i.test(openedUrl);
+    const told = [];
+    const take = (n) => {
+      for (let i = 0; i < n; ++i) told.push(E._kiv_notice(i));
+    };
     try {
-      n = E._kiv_set_position(m.ms);
+      if (windowed && E._kiv_seek_span(m.ms, scratch)) {
+        const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+        await fetchAhead(openedUrl, f[0], f[1]);
+        self.kivWindowed = true;
+      }
+      take(E._kiv_set_position(m.ms));
+      // Past the window: fetch the next stretch (growing), then read on.
+      for (let size = 1 << 20; E._kiv_seek_pending(scratch); size = Math.min(size * 2, 16 << 20)) {
+        const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+        await fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
+        if (!self.kivAhead || self.kivAhead.from !== f[0]) self.kivWindowed = false; // read as usual
+        take(E._kiv_continue_seek());
+      }
     } finally {
       self.kivAhead = null;
+      self.kivWindowed = false;
     }
     flush(false);
-    let last = m.ms;
-    for (let i = 0; i < n; ++i) {
-      last = E._kiv_notice(i);
-      post({ type: "position", ms: last, ...buffered() });
-    }
+    for (const ms of told) post({ type: "position", ms, ...buffered() });
     post({ type: "answered", id: m.id, ms: E._kiv_position() });
     if (playing) {
       ended = false;
-      startClock(n ? last : m.ms);
+      startClock(told.length ? told[told.length - 1] : m.ms);
       schedule(0);
     }
   },

@@ -50,6 +50,7 @@ void TWebEngine::Close() {
 }
 
 void TWebEngine::Rewind(int64_t position) {
+    FSeekPending = false;
     FContext.Frames.Clear();
     FCutter.Clear();
     FCurrentIndex = -1;
@@ -160,20 +161,39 @@ std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
     // Not buffered: read from the key frame on, as the reading thread's seek does.
     std::vector<uint32_t> told{FCurrentPosition};
     Rewind(FDataStart + FContext.IndexTable.PositionOf(plan.DestKey));
-    int32_t found = -1, drawn = -1;
-    while (found < 0 && ReadBlock(target, found)) {
+    FSeekTarget = target;
+    FSeekFound = FSeekDrawn = -1;
+    for (uint32_t t : RunSeek())
+        told.push_back(t);
+    return told;
+}
+
+std::vector<uint32_t> TWebEngine::ContinueSeek() {
+    if (!FSeekPending || !FDrawer) return {};
+    return RunSeek();
+}
+
+std::vector<uint32_t> TWebEngine::RunSeek() {
+    FSeekPending = false;
+    while (FSeekFound < 0) {
+        if (!ReadBlock(FSeekTarget, FSeekFound)) {
+            if (FStream->WindowMissed()) {
+                FSeekPending = true;
+                return {};
+            }
+            break;
+        }
         // A segment longer than the frames buffer may hold is drawn as it comes
         // (the same range draw, in pieces) and let go, so memory stays bounded.
-        if (found < 0 && !FContext.Frames.HasRoom()) {
-            DrawSamples(drawn + 1, -1);
+        if (FSeekFound < 0 && !FContext.Frames.HasRoom()) {
+            DrawSamples(FSeekDrawn + 1, -1);
             int32_t index = FCurrentIndex;
             FContext.Frames.Trim(index);
-            FCurrentIndex = drawn = index;
+            FCurrentIndex = FSeekDrawn = index;
         }
     }
-    if (found >= 0) DrawSamples(drawn + 1, found);
-    told.push_back(FCurrentPosition);
-    return told;
+    if (FSeekFound >= 0) DrawSamples(FSeekDrawn + 1, FSeekFound);
+    return {FCurrentPosition};
 }
 
 bool TWebEngine::SeekSpan(uint32_t target, int64_t& from, int64_t& to) {

@@ -26,6 +26,12 @@ public:
     // The picture at target; returns the positions to announce, in order (none
     // when the target falls on the sample shown), as the play thread posts them.
     std::vector<uint32_t> SetPosition(uint32_t target);
+    // A seek whose reads went past the bytes the worker fetched ahead (windowed
+    // reading) waits for more: ContinueSeek after the worker has fetched from
+    // ReadPosition on; it returns the positions to announce from there.
+    bool SeekPending() const { return FSeekPending; }
+    std::vector<uint32_t> ContinueSeek();
+    int64_t ReadPosition() const { return FStream ? FStream->Seek(0, soCurrent) : 0; }
     // The bytes [from, to) a seek to target will most likely read, so that the
     // worker can fetch them ahead in parallel; false when it reads nothing.
     bool SeekSpan(uint32_t target, int64_t& from, int64_t& to);
@@ -62,6 +68,8 @@ private:
     void Rewind(int64_t position);
     void DrawSamples(int32_t first, int32_t last);
     void DrawOne(const uint8_t* sample, const char* where);
+    // The seek's reading pass up to its target; leaves it pending on a window miss.
+    std::vector<uint32_t> RunSeek();
 
     TPlayContext FContext;
     std::unique_ptr<TWebRangeStream> FStream;
@@ -72,6 +80,9 @@ private:
     bool FExhausted = false;       // the sample area has been read through
     uint32_t FCurrentPosition = 0; // time stamp of the last sample drawn
     int32_t FCurrentIndex = -1;    // its index in the frames buffer
+    bool FSeekPending = false;     // a seek waits for bytes fetched ahead
+    uint32_t FSeekTarget = 0;
+    int32_t FSeekFound = -1, FSeekDrawn = -1; // the pending seek's target index, last drawn
 };
 
 } // namespace kiv
