@@ -61,12 +61,11 @@ echo "== native (kivtool snapshot from nginx: process start, open, the picture)"
 opens=$(for _ in 1 2 3 4 5; do ms "$kivtool" snapshot "$url/big.kiv" 0 "$work/n.bmp"; done | xargs)
 open_ms=$(echo "$opens" | median)
 echo "native open to first picture: median $open_ms ms ($opens)"
-seeks=()
-for t in ${targets//,/ }; do
-  seeks+=($(( $(ms "$kivtool" snapshot "$url/big.kiv" "$t" "$work/n.bmp") - open_ms )))
-done
-echo "native seek (snapshot at the target less the open): ${seeks[*]} ms"
-echo "native seek median $(echo "${seeks[*]}" | median) ms"
+if [ -x "$build/bench/bench_read" ]; then
+  echo "native seek (bench_read: 100 random targets, from the seek to the sample found):"
+  KIV_BENCH_RECORDING=$site/big.kiv KIV_BENCH_URL=$url/big.kiv "$build/bench/bench_read" \
+    --benchmark_filter='BM_SeekLatency/http' --benchmark_counters_tabular=true 2>/dev/null | grep -E 'p50|Seek'
+fi
 t0=$(date +%s%N); "$kivtool" verify "$site/demo.kiv" | tail -n 1; t1=$(date +%s%N)
 echo "native decoding of every payload of the demo (kivtool verify): $(( (t1 - t0) / 1000000 )) ms"
 cpu=$( { /usr/bin/time -f '%U %S' "$kivtool" play "$site/demo.kiv" --seconds 30 >/dev/null; } 2>&1 | tail -n 1)

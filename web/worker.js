@@ -113,6 +113,40 @@ async function ignoresRanges(url) {
   }
 }
 
+// Fetches [from, to) ahead for a seek, in the range stream's own blocks of 32 KiB
+// with several requests at once; what arrived in one piece from `from` on is
+// served to the engine's reads (src/web/range_stream.cpp), the rest read as usual.
+const BLOCK = 0x8000;
+const PARALLEL = 6;
+async function fetchAhead(url, from, to) {
+  const length = to - from;
+  const bytes = new Uint8Array(length);
+  const done = new Uint8Array(Math.ceil(length / BLOCK));
+  let next = 0;
+  const one = async () => {
+    while (next < done.length) {
+      const i = next++;
+      const at = from + i * BLOCK;
+      const end = Math.min(at + BLOCK, to);
+      try {
+        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` } });
+        const m = /bytes +([0-9]+)/.exec(r.headers.get("Content-Range") || "");
+        if (r.status !== 206 || !m || Number(m[1]) !== at) return;
+        const body = new Uint8Array(await r.arrayBuffer());
+        if (body.length !== end - at) return;
+        bytes.set(body, at - from);
+        done[i] = 1;
+      } catch (e) {
+        return;
+      }
+    }
+  };
+  await Promise.all(Array.from({ length: PARALLEL }, one));
+  const whole = done.indexOf(0);
+  const got = whole < 0 ? length : whole * BLOCK;
+  self.kivAhead = got > 0 ? { from, length: got, bytes } : null;
+}
+
 const handlers = {
   async probe(m) {
     if (await ignoresRanges(m.url)) {
@@ -169,18 +203,38 @@ const handlers = {
     stopLoop();
     E._kiv_stop();
   },
-  seek(m) {
-    const n = E._kiv_set_position(m.ms);
-    flush(false);
-    let last = m.ms;
-    for (let i = 0; i < n; ++i) {
-      last = E._kiv_notice(i);
-      post({ type: "position", ms: last, ...buffered() });
+  async seek(m) {
+    // While the seek reads, the play loop waits: it would draw from a half-read segment.
+    stopLoop();
+    const windowed = /^https?:/i.test(openedUrl);
+    const told = [];
+    const take = (n) => {
+      for (let i = 0; i < n; ++i) told.push(E._kiv_notice(i));
+    };
+    try {
+      if (windowed && E._kiv_seek_span(m.ms, scratch)) {
+        const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+        await fetchAhead(openedUrl, f[0], f[1]);
+        self.kivWindowed = true;
+      }
+      take(E._kiv_set_position(m.ms));
+      // Past the window: fetch the next stretch (growing), then read on.
+      for (let size = 1 << 20; E._kiv_seek_pending(scratch); size = Math.min(size * 2, 16 << 20)) {
+        const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
+        await fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
+        if (!self.kivAhead || self.kivAhead.from !== f[0]) self.kivWindowed = false; // read as usual
+        take(E._kiv_continue_seek());
+      }
+    } finally {
+      self.kivAhead = null;
+      self.kivWindowed = false;
     }
+    flush(false);
+    for (const ms of told) post({ type: "position", ms, ...buffered() });
     post({ type: "answered", id: m.id, ms: E._kiv_position() });
     if (playing) {
       ended = false;
-      startClock(n ? last : m.ms);
+      startClock(told.length ? told[told.length - 1] : m.ms);
       schedule(0);
     }
   },

@@ -90,6 +90,29 @@ EMSCRIPTEN_KEEPALIVE int kiv_set_position(double target) {
     return static_cast<int>(gNotices.size());
 }
 
+// A seek waiting for bytes fetched ahead: out gets the position it reads from and
+// the end of the sample area; 0 when none waits.
+EMSCRIPTEN_KEEPALIVE int kiv_seek_pending(double* out) {
+    if (!Engine().SeekPending()) return 0;
+    out[0] = static_cast<double>(Engine().ReadPosition());
+    out[1] = static_cast<double>(SampleAreaEnd(Engine().Header()));
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE int kiv_continue_seek() {
+    gNotices = Engine().ContinueSeek();
+    return static_cast<int>(gNotices.size());
+}
+
+// The bytes a seek to target is likely to read (out: from, to); 0 when none.
+EMSCRIPTEN_KEEPALIVE int kiv_seek_span(double target, double* out) {
+    int64_t from = 0, to = 0;
+    if (!Engine().SeekSpan(static_cast<uint32_t>(target), from, to)) return 0;
+    out[0] = static_cast<double>(from);
+    out[1] = static_cast<double>(to);
+    return 1;
+}
+
 // The time of the key frame at or before ms: where a preview's picture comes from.
 EMSCRIPTEN_KEEPALIVE double kiv_key_time(double ms) {
     return Engine().Context().IndexTable.FloorTime(static_cast<uint32_t>(ms));

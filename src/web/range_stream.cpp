@@ -10,10 +10,20 @@ namespace {
 
 // Fills buf with the answer to bytes=pos-(pos+count-1). Returns the bytes taken
 // and sets *status and *start (the first byte the answer holds: its Content-Range,
-// 0 for a whole-resource 200); -1 when no answer came.
+// 0 for a whole-resource 200); -1 when no answer came, -2 when the bytes lie
+// outside the window fetched ahead while the worker reads windowed.
 // clang-format off
 EM_JS(int, kiv_range_request, (const char* url, double pos, uint8_t* buf, int count,
                                int* status, double* start), {
+    // Bytes the worker fetched ahead (in parallel, in the same blocks) for a seek.
+    const ahead = self.kivAhead;
+    if (ahead && pos >= ahead.from && pos + count <= ahead.from + ahead.length) {
+        HEAP32[status >> 2] = 206;
+        HEAPF64[start >> 3] = pos;
+        HEAPU8.set(ahead.bytes.subarray(pos - ahead.from, pos - ahead.from + count), buf);
+        return count;
+    }
+    if (self.kivWindowed) return -2; // the worker fetches the next window first
     const xhr = new XMLHttpRequest();
     try {
         xhr.open("GET", UTF8ToString(url), false);
@@ -42,12 +52,17 @@ EM_JS(int, kiv_range_request, (const char* url, double pos, uint8_t* buf, int co
 
 int32_t TWebRangeStream::Read(void* buffer, int32_t count) {
     KIV_ASSERT(count > 0, "KivPlayer/UnitKiv");
+    FWindowMissed = false;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         int status = 0;
         double start = 0;
         ++FRequests;
         const int n = kiv_range_request(FUrl.c_str(), static_cast<double>(FPosition),
                                         static_cast<uint8_t*>(buffer), count, &status, &start);
+        if (n == -2) {
+            FWindowMissed = true;
+            return 0;
+        }
         FLastStatus = status;
         if (n < 0 || status >= 500) continue; // lost on the way, or the server's trouble
         std::string failure;

@@ -23,6 +23,9 @@ public:
 
     uint64_t BytesRead() const { return FBytesRead; }
     uint32_t Requests() const { return FRequests; }
+    // The last read asked for bytes outside the window the worker fetched ahead
+    // while it reads windowed (a seek's pass): nothing was requested.
+    bool WindowMissed() const { return FWindowMissed; }
     // The status of the last answer, 0 when none came.
     int32_t LastStatus() const { return FLastStatus; }
 
@@ -32,6 +35,7 @@ private:
     uint64_t FBytesRead = 0;
     uint32_t FRequests = 0;
     int32_t FLastStatus = 0;
+    bool FWindowMissed = false;
 };
 
 } // namespace kiv

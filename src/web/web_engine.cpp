@@ -14,8 +14,8 @@ namespace kiv {
 int TWebEngine::Open(const std::string& url) {
     Close();
     // A page reaches no live server and no multicast group.
-    if (strncasecmp(url.c_str(), "KIVS", 4) == 0 || url.size() < 4 ||
-        strcasecmp(url.c_str() + url.size() - 4, ".sms") == 0)
+    if (strncasecmp(url.c_str(), "KIVS", 4) == 0 ||
+        (url.size() >= 4 && strcasecmp(url.c_str() + url.size() - 4, ".sms") == 0))
         return srCannotOpen;
     auto stream = std::make_unique<TWebRangeStream>(url);
     // The first read tells whether the server answers at all.
@@ -28,6 +28,7 @@ int TWebEngine::Open(const std::string& url) {
     }
     for (const TIndexEntry& e : opened.Entries)
         FContext.IndexTable.AddEntry(e);
+    FEntries = std::move(opened.Entries);
     FDataStart = opened.DataStart;
     FStream = std::move(stream);
     FDrawer = std::make_unique<TSampleDrawer>(FContext.Header, FContext.KeyFrames);
@@ -41,6 +42,7 @@ void TWebEngine::Close() {
     FContext.Frames.Clear();
     FContext.KeyFrames.Clear();
     FContext.IndexTable.Clear();
+    FEntries.clear();
     FCutter.Clear();
     FCurrentIndex = -1;
     FCurrentPosition = 0;
@@ -48,6 +50,7 @@ void TWebEngine::Close() {
 }
 
 void TWebEngine::Rewind(int64_t position) {
+    FSeekPending = false;
     FContext.Frames.Clear();
     FCutter.Clear();
     FCurrentIndex = -1;
@@ -126,35 +129,99 @@ void TWebEngine::DrawSamples(int32_t first, int32_t last) {
     }
 }
 
-std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
-    if (!FDrawer) return {};
-    target = std::min<uint32_t>(target, INT32_MAX);
+TWebEngine::TSeekPlan TWebEngine::PlanSeek(uint32_t target) {
     auto& frames = FContext.Frames;
     auto& index = FContext.IndexTable;
     const uint32_t duration = FContext.Header.Duration;
     uint32_t t = duration ? std::min(target, duration) : target;
+    TSeekPlan plan;
     const int32_t b = frames.FindSample(t, false);
-    if (b >= 0 && b == FCurrentIndex) return {};
+    plan.Shown = b >= 0 && b == FCurrentIndex;
     const uint32_t currentKey = index.FloorTime(FCurrentPosition);
-    const uint32_t destKey = index.FloorTime(t);
-    uint32_t keyTime = destKey;
+    plan.DestKey = index.FloorTime(t);
+    uint32_t keyTime = plan.DestKey;
     const int32_t c = frames.FindSample(keyTime, true);
-    if (b != -1 && (currentKey == destKey || c != -1)) {
-        if (currentKey == destKey && b > FCurrentIndex)
-            DrawSamples(FCurrentIndex + 1, b);
-        else
-            DrawSamples(c, b);
+    if (b != -1 && (currentKey == plan.DestKey || c != -1)) {
+        plan.Buffered = true;
+        plan.Last = b;
+        plan.First = currentKey == plan.DestKey && b > FCurrentIndex ? FCurrentIndex + 1 : c;
+    }
+    return plan;
+}
+
+std::vector<uint32_t> TWebEngine::SetPosition(uint32_t target) {
+    if (!FDrawer) return {};
+    target = std::min<uint32_t>(target, INT32_MAX);
+    const TSeekPlan plan = PlanSeek(target);
+    if (plan.Shown) return {};
+    if (plan.Buffered) {
+        DrawSamples(plan.First, plan.Last);
         return {target};
     }
     // Not buffered: read from the key frame on, as the reading thread's seek does.
     std::vector<uint32_t> told{FCurrentPosition};
-    Rewind(FDataStart + index.PositionOf(destKey));
-    int32_t found = -1;
-    while (found < 0 && ReadBlock(target, found)) {
-    }
-    if (found >= 0) DrawSamples(0, found);
-    told.push_back(FCurrentPosition);
+    Rewind(FDataStart + FContext.IndexTable.PositionOf(plan.DestKey));
+    FSeekTarget = target;
+    FSeekFound = FSeekDrawn = -1;
+    for (uint32_t t : RunSeek())
+        told.push_back(t);
     return told;
+}
+
+std::vector<uint32_t> TWebEngine::ContinueSeek() {
+    if (!FSeekPending || !FDrawer) return {};
+    return RunSeek();
+}
+
+std::vector<uint32_t> TWebEngine::RunSeek() {
+    FSeekPending = false;
+    while (FSeekFound < 0) {
+        if (!ReadBlock(FSeekTarget, FSeekFound)) {
+            if (FStream->WindowMissed()) {
+                FSeekPending = true;
+                return {};
+            }
+            break;
+        }
+        // A segment longer than the frames buffer may hold is drawn as it comes
+        // (the same range draw, in pieces) and let go, so memory stays bounded.
+        if (FSeekFound < 0 && !FContext.Frames.HasRoom()) {
+            DrawSamples(FSeekDrawn + 1, -1);
+            int32_t index = FCurrentIndex;
+            FContext.Frames.Trim(index);
+            FCurrentIndex = FSeekDrawn = index;
+        }
+    }
+    if (FSeekFound >= 0) DrawSamples(FSeekDrawn + 1, FSeekFound);
+    return {FCurrentPosition};
+}
+
+bool TWebEngine::SeekSpan(uint32_t target, int64_t& from, int64_t& to) {
+    if (!FDrawer) return false;
+    target = std::min<uint32_t>(target, INT32_MAX);
+    const TSeekPlan plan = PlanSeek(target);
+    if (plan.Shown || plan.Buffered) return false;
+    const int64_t end = SampleAreaEnd(FContext.Header);
+    from = FDataStart + FContext.IndexTable.PositionOf(plan.DestKey);
+    // The target lies before the next key frame: read about as far into the
+    // segment as the target lies in its time, and a little more.
+    auto next = std::upper_bound(FEntries.begin(), FEntries.end(), plan.DestKey,
+                                 [](uint32_t t, const TIndexEntry& e) { return t < e.TimeStamp; });
+    double share = 1;
+    int64_t segmentEnd = end;
+    if (next != FEntries.end()) {
+        segmentEnd = std::min<int64_t>(end, FDataStart + next->Offset);
+        share = std::clamp((static_cast<double>(target) - plan.DestKey) /
+                               std::max<double>(1, next->TimeStamp - plan.DestKey),
+                           0.0, 1.0);
+    }
+    constexpr int64_t kMargin = 512 * 1024, kMost = 64 << 20;
+    const auto span =
+        static_cast<int64_t>(static_cast<double>(std::max<int64_t>(segmentEnd - from, 0)) * share *
+                             1.1) +
+        kMargin;
+    to = std::min({end, from + span, from + kMost});
+    return to > from;
 }
 
 int64_t TWebEngine::NextTime(int budget) {

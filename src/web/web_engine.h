@@ -26,6 +26,15 @@ public:
     // The picture at target; returns the positions to announce, in order (none
     // when the target falls on the sample shown), as the play thread posts them.
     std::vector<uint32_t> SetPosition(uint32_t target);
+    // A seek whose reads went past the bytes the worker fetched ahead (windowed
+    // reading) waits for more: ContinueSeek after the worker has fetched from
+    // ReadPosition on; it returns the positions to announce from there.
+    bool SeekPending() const { return FSeekPending; }
+    std::vector<uint32_t> ContinueSeek();
+    int64_t ReadPosition() const { return FStream ? FStream->Seek(0, soCurrent) : 0; }
+    // The bytes [from, to) a seek to target will most likely read, so that the
+    // worker can fetch them ahead in parallel; false when it reads nothing.
+    bool SeekSpan(uint32_t target, int64_t& from, int64_t& to);
     // Draws every sample due at clock (recording ms), reading on as needed (at most
     // budget blocks). The time stamp of the next sample; kEnd when the recording
     // is played through; kMore when more must be read first; kStalled when a read
@@ -46,21 +55,34 @@ public:
     bool Exhausted() const { return FExhausted; }
 
 private:
+    struct TSeekPlan {
+        bool Shown = false;    // the target is the sample shown: nothing to do
+        bool Buffered = false; // drawn from the buffer: First..Last
+        int32_t First = -1, Last = -1;
+        uint32_t DestKey = 0; // else read from this key frame on
+    };
+    TSeekPlan PlanSeek(uint32_t target);
     // One block of the sample area into the frames buffer. With a target, the
     // index of the sample that shows it once known (found). False when nothing came.
     bool ReadBlock(int64_t target, int32_t& found);
     void Rewind(int64_t position);
     void DrawSamples(int32_t first, int32_t last);
     void DrawOne(const uint8_t* sample, const char* where);
+    // The seek's reading pass up to its target; leaves it pending on a window miss.
+    std::vector<uint32_t> RunSeek();
 
     TPlayContext FContext;
     std::unique_ptr<TWebRangeStream> FStream;
     std::unique_ptr<TSampleDrawer> FDrawer;
     TRecordCutter FCutter;
+    std::vector<TIndexEntry> FEntries; // the index as opened, for the segments' ends
     int64_t FDataStart = 0;
     bool FExhausted = false;       // the sample area has been read through
     uint32_t FCurrentPosition = 0; // time stamp of the last sample drawn
     int32_t FCurrentIndex = -1;    // its index in the frames buffer
+    bool FSeekPending = false;     // a seek waits for bytes fetched ahead
+    uint32_t FSeekTarget = 0;
+    int32_t FSeekFound = -1, FSeekDrawn = -1; // the pending seek's target index, last drawn
 };
 
 } // namespace kiv

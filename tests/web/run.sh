@@ -15,7 +15,9 @@ done
 if [ ! -d "$here/node_modules/puppeteer-core" ]; then
   (cd "$here" && npm ci --no-audit --no-fund >/dev/null)
 fi
-KIV_JOBS=${KIV_JOBS:-2} "$src/web/build.sh" "$build/web" >/dev/null
+# One web build for every native build (plain, sanitized): the engine does not
+# depend on their options, and CI builds it once.
+KIV_JOBS=${KIV_JOBS:-2} "$src/web/build.sh" "${KIV_WEB_BUILD:-$src/build-web}" >/dev/null
 
 work=$(mktemp -d)
 pids=()
@@ -31,6 +33,9 @@ cp "$src"/web/{index.js,element-parts.js,worker.js,kivengine.js,kivengine.wasm} 
 kivtool=$build/apps/kivtool/kivtool
 "$kivtool" synth "$root/rec.kiv" --seconds 20 --width 800 --height 600 --keyframe-ms 4000 \
   --nails 5 >/dev/null
+# One key frame and 43 MB of regions after it: more than the frames buffer holds.
+"$kivtool" synth "$root/long.kiv" --seconds 80 --width 1280 --height 720 --keyframe-ms 1000000 \
+  --compression raw --nails 0 --idle-ms 0 >/dev/null
 # Damaged copies: a wrong magic, and an index cut off.
 python3 - "$root" <<'PY'
 import sys, os
