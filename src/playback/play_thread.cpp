@@ -399,6 +399,16 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     // Time stamps stay below 2^31; a larger (or negative) request would reach the
     // reading thread as "no target" and never be answered.
     target = std::min<uint32_t>(target, INT32_MAX);
+    if (FInPieces) {
+        // The buffer holds the middle of a segment drawn in pieces: start over
+        // from the index. The piece's answer, if it came already, is dropped.
+        if (auto* fill = FContext->FillThread) fill->Reset();
+        TMessage stale;
+        RemoveMessages(WM_DRAWTO, stale);
+        FInPieces = false;
+        FCurrentIndex = -1;
+        FRequestedKeyTime = -1;
+    }
     auto& frames = FContext->Frames;
     auto& index = FContext->IndexTable;
     uint32_t t = FHeader.Duration ? std::min(target, FHeader.Duration) : target;
@@ -454,6 +464,7 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
         if (static_cast<int32_t>(destKey) != FRequestedKeyTime) {
             Stamp(FSeekTimes.Taken);
             fill->Reset();
+            FInPieces = false;
             fill->Seek(static_cast<int32_t>(target));
             Stamp(FSeekTimes.Reset);
             FCurrentIndex = -1;
@@ -469,6 +480,7 @@ void TPlayThread::HandleSetPosition(uint32_t target) {
     if (drawToComing) {
         FDrawToExpected = true;
         FDrawToRequests = FPositionRequests;
+        FDrawToTarget = target;
     } else {
         AnswerPosition(FPositionRequests);
     }
@@ -500,7 +512,26 @@ void TPlayThread::PrepareSeekKeyFrame() {
 void TPlayThread::HandleDrawTo(int32_t index) {
     Stamp(FSeekTimes.DrawTo);
     // A target before the first sample comes as -1: there is nothing to draw.
-    if (index >= 0) DrawSamples(0, index);
+    // The buffer begins with a key frame, unless a segment is drawn in pieces:
+    // then drawing goes on after what is drawn.
+    if (index >= 0) DrawSamples(FInPieces ? FCurrentIndex + 1 : 0, index);
+    FInPieces = false;
+    // A segment larger than the frames buffer: the reader stopped at its bound
+    // short of the target. What is drawn goes, and the reader reads on.
+    auto& frames = FContext->Frames;
+    TFillThread* fill = FContext->FillThread;
+    if (FDrawToExpected && fill && !fill->Exhausted() && !frames.HasRoom() &&
+        FCurrentPosition < FDrawToTarget && FCurrentIndex == frames.Count() - 1 &&
+        !MessageWaiting()) {
+        int32_t current = FCurrentIndex;
+        frames.Trim(current);
+        FCurrentIndex = current;
+        if (frames.HasRoom()) {
+            FInPieces = true;
+            fill->Fill(static_cast<int32_t>(FDrawToTarget));
+            return;
+        }
+    }
     FRequestedKeyTime = -1;
     if (FPlaying) {
         StartClock(FCurrentPosition);
@@ -525,6 +556,7 @@ void TPlayThread::HandleStop() {
     // The reset cut short any seek under way: its answer will never come.
     FRequestedKeyTime = -1;
     FEndTold = FHoldTold = false;
+    FInPieces = false;
     if (FDrawToExpected) AnswerPosition(FDrawToRequests);
     FDrawToExpected = false;
 }

@@ -122,6 +122,8 @@ private:
     uint32_t FPositionRequests = 0;     // thread: WM_SETPOSITION taken, merged ones too
     bool FDrawToExpected = false;       // thread: a WM_DRAWTO will answer a request
     uint32_t FDrawToRequests = 0;       // thread: the requests that WM_DRAWTO answers
+    uint32_t FDrawToTarget = 0;         // thread: the position they asked for
+    bool FInPieces = false;             // thread: a segment past the buffer's bound is drawn
     bool FEndTold = false;              // thread: WM_PLAYEDTOEND posted since the last draw
     bool FHoldTold = false;             // thread: WM_CLOCKHELD posted since the last draw
     bool FPositionHeld = false;         // thread: a drawn position not told yet
