@@ -17,7 +17,7 @@ namespace {
 
 TSampleBlock Sample(int16_t kind, const std::vector<uint8_t>& payload) {
     TSampleBlock b = MakeBlock(0, kind, static_cast<uint32_t>(payload.size()));
-    std::memcpy(b.get() + kSampleHeaderSize, payload.data(), payload.size());
+    if (!payload.empty()) std::memcpy(b.get() + kSampleHeaderSize, payload.data(), payload.size());
     return b;
 }
 
