@@ -25,6 +25,9 @@ public:
     // True when the sample of this time stamp must never be drawn: the clock holds
     // before it until a command arrives.
     virtual bool Holds(uint32_t /*sampleTime*/) { return false; }
+    // True when playing stops wherever the picture stands still until told to go
+    // on, so that a host can take every picture (export).
+    virtual bool Steps() const { return false; }
 };
 
 class TRealClock : public TPlayClock {
@@ -38,11 +41,13 @@ public:
 // (tests hold the thread there).
 class TVirtualClock : public TPlayClock {
 public:
-    explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {})
-        : FLimit(limit), FOnLimit(std::move(onLimit)) {}
+    explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {},
+                           bool stepping = false)
+        : FLimit(limit), FOnLimit(std::move(onLimit)), FStepping(stepping) {}
     uint32_t Now() override;
     bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
     bool Holds(uint32_t sampleTime) override;
+    bool Steps() const override { return FStepping; }
     void Advance(uint32_t ms);
 
 private:
@@ -50,6 +55,7 @@ private:
     uint32_t FNow = 1000; // guarded by FLock
     int64_t FLimit;
     std::function<void()> FOnLimit;
+    const bool FStepping;
     bool FLimitTold = false; // play thread only
 };
 

@@ -34,6 +34,8 @@ public:
     void ScanForward();
     void SetPosition(uint32_t ms);
     void Repaint();
+    // Goes on from where a stepping clock stood.
+    void Continue() { TThread::Post(WM_CONTINUE, 0, 0); }
     // The rate of playing, in thousandths (250 to 16000); takes effect at once,
     // also in the middle of a gap, without moving the position.
     void SetRate(int32_t thousandths);
@@ -116,6 +118,7 @@ private:
     uint32_t FDrawToRequests = 0;       // thread: the requests that WM_DRAWTO answers
     bool FEndTold = false;              // thread: WM_PLAYEDTOEND posted since the last draw
     bool FHoldTold = false;             // thread: WM_CLOCKHELD posted since the last draw
+    bool FStandTold = false;            // thread: WM_PICTURESTANDS posted since the last draw
     bool FSegmentDamaged = false;       // thread: the last key frame drawn was damaged
     bool FPositionHeld = false;         // thread: a drawn position not told yet
     bool FPositionTold = false;         // thread: FPositionTick is set
