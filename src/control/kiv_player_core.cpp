@@ -175,8 +175,8 @@ std::shared_ptr<TPlayClock> MakeVirtualClock(int64_t holdAfterMs) {
     return std::make_shared<TVirtualClock>(holdAfterMs);
 }
 
-std::shared_ptr<TPlayClock> MakeSteppingClock(int64_t holdAfterMs) {
-    return std::make_shared<TVirtualClock>(holdAfterMs, std::function<void()>{}, true);
+std::shared_ptr<TPlayClock> MakeSteppingClock(int64_t holdAfterMs, int64_t stepAfterMs) {
+    return std::make_shared<TVirtualClock>(holdAfterMs, std::function<void()>{}, true, stepAfterMs);
 }
 
 } // namespace kiv

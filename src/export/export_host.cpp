@@ -15,12 +15,13 @@ namespace {
 constexpr uint32_t WM_EXPORTWAKE = WM_USER + 900;
 } // namespace
 
-TExportHost::TExportHost(const TExportOptions& options, TExportCancel& cancel, int64_t holdAfterMs,
-                         int64_t granularityMs)
-    : FOptions(options), FCancel(cancel), FGranularity(std::max<int64_t>(granularityMs, 1)) {
+TExportHost::TExportHost(const TExportOptions& options, TExportCancel& cancel, int64_t fromMs,
+                         int64_t holdAfterMs, int64_t granularityMs)
+    : FOptions(options), FCancel(cancel), FGranularity(std::max<int64_t>(granularityMs, 1)),
+      FFrom(fromMs), FTo(holdAfterMs) {
     TKivPlayerCore::TOptions core;
     core.RetryFailedOpens = false; // an export reports a failed open at once
-    core.Clock = MakeSteppingClock(holdAfterMs);
+    core.Clock = MakeSteppingClock(holdAfterMs, fromMs);
     FCore = std::make_unique<TKivPlayerCore>(&FWindow, this, this, this, std::move(core));
     FCancel.SetWaker([this] { FWindow.Post(WM_EXPORTWAKE, 0, 0); });
 }
@@ -180,6 +181,14 @@ int64_t GapOut(const TKivPlayerCore& core, uint32_t gapMs) {
 
 } // namespace
 
+void TExportHost::Begin(uint32_t tick, uint32_t pos) {
+    FStood = true;
+    // The range starts inside the state drawn last: the clock reaches the start
+    // that much later.
+    const uint32_t from = FFrom >= 0 ? static_cast<uint32_t>(FFrom) : pos;
+    FOriginTick = tick + static_cast<uint32_t>(GapOut(*FCore, from > pos ? from - pos : 0));
+}
+
 void TExportHost::PictureStands(uint32_t fromTick, uint32_t untilTick) {
     if (FFailed) return;
     if (!FEmit) {
@@ -190,20 +199,17 @@ void TExportHost::PictureStands(uint32_t fromTick, uint32_t untilTick) {
         int32_t position = 0;
         FCore->GetCurrentPosition(&position);
         const auto pos = static_cast<uint32_t>(position);
-        if (!FStood) {
-            FStood = true;
-            FOriginTick = fromTick;
-            FOutBase = FSeekFrom ? GapOut(*FCore, pos > *FSeekFrom ? pos - *FSeekFrom : 0) : 0;
-            // The picture the seek left shows until the first sample after it.
-            if (FOutBase > 0) Show(0, FOutBase);
-        }
+        if (!FStood) Begin(fromTick, pos);
         if (Sync()) FPending = true;
+        const int64_t a = std::max<int64_t>(OutOf(fromTick), 0);
         int64_t b = OutOf(untilTick);
-        const int64_t a = OutOf(fromTick);
         // The range ends at FTo: the picture there shows no longer.
-        if (FTo && FTo >= pos) b = std::min(b, a + std::max<int64_t>(GapOut(*FCore, FTo - pos), 1));
-        Show(a, b);
-        FStateEnd = b;
+        if (FTo >= 0 && FTo >= pos)
+            b = std::min(
+                b, OutOf(fromTick) +
+                       std::max<int64_t>(GapOut(*FCore, static_cast<uint32_t>(FTo) - pos), 1));
+        if (b > a) Show(a, b);
+        FStateEnd = std::max<int64_t>(b, 0);
         FStandUntil = untilTick;
         FStandPosition = pos;
         if (FProgress) (*FProgress)(pos, FFrames);
@@ -214,20 +220,13 @@ void TExportHost::PictureStands(uint32_t fromTick, uint32_t untilTick) {
     if (!FCancel.Cancelled()) FCore->StepOn();
 }
 
-int TExportHost::Play(std::optional<uint32_t> seekFrom, uint32_t to, const TEmit& emit,
-                      int64_t& endMs, std::string& message, const TProgress& progress) {
+int TExportHost::Play(const TEmit& emit, int64_t& endMs, std::string& message,
+                      const TProgress& progress) {
     FEmit = &emit;
     FProgress = &progress;
     FPeriod = 1000.0 / FOptions.Fps;
-    FSeekFrom = seekFrom;
-    FTo = to;
     TKivPlayerCore& core = *FCore;
     const auto lost = [&] { return core.PlayState() == vpClosed; };
-    if (seekFrom && *seekFrom > 0) {
-        core.SetCurrentPosition(static_cast<int32_t>(*seekFrom));
-        if (!Pump([&] { return FAnswered || lost(); })) return Stopped(message);
-        if (Sync()) FPending = true;
-    }
     core.Play();
     if (!Pump([&] { return FEnded || FHeld || lost(); })) return Stopped(message);
     if (lost()) {
@@ -238,20 +237,20 @@ int TExportHost::Play(std::optional<uint32_t> seekFrom, uint32_t to, const TEmit
         int32_t position = 0;
         core.GetCurrentPosition(&position);
         const auto pos = static_cast<uint32_t>(position);
+        if (FFrom >= 0 && pos < FFrom) return 0; // the range lies past the end: no picture
+        const bool drawn = !FStood || pos != FStandPosition;
         // What was drawn after the last stand shows until the end of the range.
-        int64_t start = FStood ? OutOf(FStandUntil) : 0;
-        if (!FStood) {
-            FStood = true;
-            start = seekFrom ? GapOut(core, pos > *seekFrom ? pos - *seekFrom : 0) : 0;
-            if (start > 0) Show(0, start);
-        }
+        int64_t start = 0;
+        if (FStood) start = std::max<int64_t>(OutOf(FStandUntil), 0);
         const bool changed = Sync();
         if (changed) FPending = true;
-        if (changed || pos != FStandPosition || FStateEnd < 0) {
-            const uint32_t last = FHeld && to ? to : std::max(core.Duration(), pos);
+        if (changed || drawn) {
+            const uint32_t last =
+                FHeld && FTo >= 0 ? static_cast<uint32_t>(FTo) : std::max(core.Duration(), pos);
+            const uint32_t from = FFrom >= 0 && !FStood ? std::max<uint32_t>(pos, FFrom) : pos;
             const int64_t end =
-                start +
-                std::max<int64_t>(std::llround(FPeriod), GapOut(core, last > pos ? last - pos : 0));
+                start + std::max<int64_t>(std::llround(FPeriod),
+                                          GapOut(core, last > from ? last - from : 0));
             Show(start, end);
             FStateEnd = end;
         }

@@ -24,10 +24,12 @@ using TProgress = std::function<void(uint32_t position, uint64_t frames)>;
 
 class TExportHost : public IControlView, public IKivPlayerEvents, public IRetryTimer {
 public:
-    // holdAfterMs: the end of the range (-1: the recording's end); frame times are
-    // multiples of granularityMs (the container's tick).
-    TExportHost(const TExportOptions& options, TExportCancel& cancel, int64_t holdAfterMs,
-                int64_t granularityMs = 1);
+    // The range: from fromMs (-1: the first sample; what comes before is played
+    // without frames, so the picture is as playing from the start makes it) to
+    // holdAfterMs (-1: the end). Frame times are multiples of granularityMs (the
+    // container's tick).
+    TExportHost(const TExportOptions& options, TExportCancel& cancel, int64_t fromMs,
+                int64_t holdAfterMs, int64_t granularityMs = 1);
     ~TExportHost() override;
 
     // 0, or the open failure's code with its line in message.
@@ -37,12 +39,11 @@ public:
     bool WaitForActivity();
     // Plays a network recording through for its markers; false on a stall.
     bool ReadThrough();
-    // Plays from seekFrom (ms; none: from the first sample) to the hold at `to`
-    // (0: none) or the end, emitting frames; the export's end time in endMs.
+    // Plays the range, emitting frames; the export's end time in endMs.
     // 0, kExportCancelled, or kExportFailed with message.
-    int Play(std::optional<uint32_t> seekFrom, uint32_t to, const TEmit& emit, int64_t& endMs,
-             std::string& message, const TProgress& progress);
-    bool Initialized() const { return !FCopy.IsEmpty(); }
+    int Play(const TEmit& emit, int64_t& endMs, std::string& message, const TProgress& progress);
+    // A picture was composed in the range.
+    bool Initialized() const { return !FCopy.IsEmpty() && FFrames > 0; }
     int32_t Width() const { return FCopy.Width(); }
     int32_t Height() const { return FCopy.Height(); }
     uint64_t Frames() const { return FFrames; }
@@ -71,13 +72,15 @@ private:
     bool Sync();
     // The state in the copy shows from a until b (export ms).
     void Show(int64_t a, int64_t b);
-    int64_t OutOf(uint32_t tick) const { return FOutBase + int64_t{tick - FOriginTick}; }
+    int64_t OutOf(uint32_t tick) const { return static_cast<int32_t>(tick - FOriginTick); }
     // The first time at or after t that the container can give a frame.
     int64_t Slot(double t) const {
         return static_cast<int64_t>(std::ceil(t / double(FGranularity))) * FGranularity;
     }
     void Fail(const std::string& why);
     int Stopped(std::string& message);
+    // The first stand (or the end without one): where the range starts on the clock.
+    void Begin(uint32_t tick, uint32_t pos);
 
     const TExportOptions& FOptions;
     TExportCancel& FCancel;
@@ -96,11 +99,10 @@ private:
     const TProgress* FProgress = nullptr;
     const int64_t FGranularity;
     double FPeriod = 1000.0 / 30;
-    std::optional<uint32_t> FSeekFrom;
-    uint32_t FTo = 0;            // the range's end, recording ms (the hold), 0: none
+    const int64_t FFrom;         // the range's start, recording ms, -1: none
+    const int64_t FTo;           // its end (the hold), -1: none
     bool FStood = false;         // a stand seen since Play
-    uint32_t FOriginTick = 0;    // the first stand's start
-    int64_t FOutBase = 0;        // its time in the export
+    uint32_t FOriginTick = 0;    // the clock's tick at the range's start
     uint32_t FStandUntil = 0;    // the last stand's end, clock ms
     uint32_t FStandPosition = 0; // the recording position at the last stand
     int64_t FStateEnd = -1;      // export ms where the last state shown ends

@@ -169,7 +169,7 @@ int TExport::ResolveRange(std::string& message) {
     std::vector<TMarker> markers;
     if (UsesMarkers(FOptions)) {
         // The markers come from the record headers: read them once aside.
-        TExportHost probe(FOptions, FCancel, -1);
+        TExportHost probe(FOptions, FCancel, -1, -1);
         if (int code = probe.Open(message)) {
             FOpenFailed = code != kExportCancelled;
             return code;
@@ -202,7 +202,7 @@ int TExport::ResolveRange(std::string& message) {
 
 int TExport::Pass(int pass, std::string& message) {
     FPass = pass;
-    TExportHost host(FOptions, FCancel, FTo ? int64_t{FTo} : -1,
+    TExportHost host(FOptions, FCancel, FFrom ? int64_t{*FFrom} : -1, FTo ? int64_t{FTo} : -1,
                      1000 / FormatInfo(FCodec).TimeBase);
     if (int code = host.Open(message)) {
         FOpenFailed = code != kExportCancelled;
@@ -236,7 +236,7 @@ int TExport::Pass(int pass, std::string& message) {
         FSink->Write(picture, ms);
     };
     int64_t endMs = 0;
-    const int code = host.Play(FFrom, FTo, emit, endMs, message,
+    const int code = host.Play(emit, endMs, message,
                                [&](uint32_t pos, uint64_t frames) { Report(pos, frames, false); });
     if (code) return code;
     if (!host.Initialized()) {

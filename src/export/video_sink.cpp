@@ -158,6 +158,7 @@ public:
         FOutput.reset(raw);
         FEncoding.emplace(options, info, size, width, height, palette,
                           (format->flags & AVFMT_GLOBALHEADER) != 0);
+        FFrameTicks = std::max<int64_t>(1, std::llround(info.TimeBase / options.Fps));
         FStream = avformat_new_stream(FOutput.get(), nullptr);
         if (!FStream) throw EKivError("out of memory");
         Check(avcodec_parameters_from_context(FStream->codecpar, &FEncoding->Context()),
@@ -188,6 +189,9 @@ public:
 
 private:
     void Mux(AVPacket& p) {
+        // Only the last packet's duration counts (the others follow from the
+        // times): without one, an MP4's edit list would cut the last frame off.
+        if (p.duration <= 0) p.duration = FFrameTicks;
         av_packet_rescale_ts(&p, FEncoding->Context().time_base, FStream->time_base);
         p.stream_index = FStream->index;
         Check(av_interleaved_write_frame(FOutput.get(), &p), "cannot write to the output");
@@ -195,6 +199,7 @@ private:
 
     TOutput FOutput; // after the encoding in destruction order: declared first
     std::optional<TEncoding> FEncoding;
+    int64_t FFrameTicks = 1;     // one frame at the cap, in the encoder's time base
     AVStream* FStream = nullptr; // owned by FOutput
 };
 

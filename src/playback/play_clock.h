@@ -25,9 +25,9 @@ public:
     // True when the sample of this time stamp must never be drawn: the clock holds
     // before it until a command arrives.
     virtual bool Holds(uint32_t /*sampleTime*/) { return false; }
-    // True when playing stops wherever the picture stands still until told to go
-    // on, so that a host can take every picture (export).
-    virtual bool Steps() const { return false; }
+    // True when playing stops before the sample of this time stamp, the picture
+    // standing still, until told to go on, so that a host can take every picture.
+    virtual bool Steps(uint32_t /*sampleTime*/) const { return false; }
 };
 
 class TRealClock : public TPlayClock {
@@ -41,13 +41,16 @@ public:
 // (tests hold the thread there).
 class TVirtualClock : public TPlayClock {
 public:
+    // stepAfter: with stepping, the clock steps before every sample past it.
     explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {},
-                           bool stepping = false)
-        : FLimit(limit), FOnLimit(std::move(onLimit)), FStepping(stepping) {}
+                           bool stepping = false, int64_t stepAfter = -1)
+        : FLimit(limit), FOnLimit(std::move(onLimit)), FStepping(stepping), FStepAfter(stepAfter) {}
     uint32_t Now() override;
     bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
     bool Holds(uint32_t sampleTime) override;
-    bool Steps() const override { return FStepping; }
+    bool Steps(uint32_t sampleTime) const override {
+        return FStepping && int64_t{sampleTime} > FStepAfter;
+    }
     void Advance(uint32_t ms);
 
 private:
@@ -56,6 +59,7 @@ private:
     int64_t FLimit;
     std::function<void()> FOnLimit;
     const bool FStepping;
+    const int64_t FStepAfter;
     bool FLimitTold = false; // play thread only
 };
 

@@ -252,7 +252,7 @@ void TPlayThread::DrawSampleOneByOne() {
                 const auto tick =
                     FClock->Now() + static_cast<uint32_t>((ahead * 1000 + Factor() - 1) / Factor());
                 if (WaitForPositionNotice(tick, time)) continue;
-                if (FClock->Steps() && !FStandTold) {
+                if (FClock->Steps(time) && !FStandTold) {
                     // The host reads the picture while this thread waits for the word
                     // to go on; the picture stood from the last draw until tick.
                     FStandTold = true;
