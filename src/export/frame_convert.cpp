@@ -10,7 +10,10 @@ namespace kiv::exporting {
 namespace {
 
 // One filter for every format, so a size looks the same whichever is chosen.
-constexpr int kScaleFlags = SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+constexpr int kScaleFlags = SWS_LANCZOS | SWS_ACCURATE_RND;
+// The colour conversion at one size takes swscale's fast paths: exact rounding
+// and full chroma interpolation cost more than the encoding.
+constexpr int kConvertFlags = SWS_BILINEAR;
 
 } // namespace
 
@@ -32,7 +35,7 @@ TFrameConverter::TFrameConverter(int32_t sourceWidth, int32_t sourceHeight, TOut
     }
     if (format != AV_PIX_FMT_BGR0 && format != AV_PIX_FMT_RGB24 && format != AV_PIX_FMT_PAL8) {
         FConvert.reset(sws_getContext(size.FrameWidth, size.FrameHeight, AV_PIX_FMT_BGR24,
-                                      size.FrameWidth, size.FrameHeight, format, kScaleFlags,
+                                      size.FrameWidth, size.FrameHeight, format, kConvertFlags,
                                       nullptr, nullptr, nullptr));
         if (!FConvert) throw EKivError("the picture cannot be converted for the codec");
     }

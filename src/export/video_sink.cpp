@@ -52,11 +52,17 @@ TCodecContext OpenEncoder(const TExportOptions& options, const TFormatInfo& info
             c->bit_rate = options.Bitrate;
         else
             av_dict_set(&opts, "crf", options.Crf >= 0 ? crf.c_str() : "23", 0);
+        // Memory bounded at any size: no look-ahead, no B-frames, two frame
+        // threads (each look-ahead frame costs a picture's worth many times over).
+        av_dict_set(&opts, "x264-params", "rc-lookahead=0:sync-lookahead=0:bframes=0", 0);
+        c->thread_count = 2;
         break;
     case TExportCodec::Vp9:
         av_dict_set(&opts, "deadline", "good", 0);
         av_dict_set(&opts, "cpu-used", "5", 0);
         av_dict_set(&opts, "row-mt", "1", 0);
+        av_dict_set(&opts, "lag-in-frames", "0", 0);
+        c->thread_count = 2;
         if (options.Bitrate > 0) {
             c->bit_rate = options.Bitrate;
         } else {
