@@ -204,3 +204,48 @@ TEST(Export, RefusalsSayWhy) {
     }
     EXPECT_TRUE(fs::exists(f.Dir.File("mine/notes.txt")));
 }
+
+TEST(Export, ThePointerOnRequestAndSizesMadeEvenForH264) {
+    TFixture f;
+    const TColorRef back = MakeColor(40, 80, 120);
+    TScript s(64, 48);
+    s.Key(0, back).Pointer(100, 20, 10).Region(500, skReplacement, {0, 40, 8, 48}, back);
+    s.Write(f.Recording);
+    struct TCase {
+        const char* Out;
+        bool Pointer;
+        int32_t Width, Height;
+        uint32_t WantWidth, WantHeight;
+    };
+    const TCase cases[] = {
+        {"p.mkv", true, 0, 0, 64, 48},
+        {"n.mkv", false, 0, 0, 64, 48},
+        {"odd.mp4", false, 33, 25, 34, 26},
+        {"half.mkv", false, 32, 0, 32, 24},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Out);
+        TExportOptions o = Options(f, f.Dir.File(c.Out));
+        o.Pointer = c.Pointer;
+        o.Width = c.Width;
+        o.Height = c.Height;
+        TExportCancel cancel;
+        const TExportResult r = RunExport(o, {}, cancel);
+        ASSERT_EQ(r.Code, 0) << r.Message;
+        const auto frames = f.Read(r.Output, false);
+        ASSERT_FALSE(frames.empty());
+        const TRgbImage& last = frames.back().Picture;
+        EXPECT_EQ(last.Width, c.WantWidth);
+        EXPECT_EQ(last.Height, c.WantHeight);
+        // Without the pointer the picture is the solid key frame everywhere.
+        size_t off = 0;
+        for (size_t i = 0; i < last.Pixels.size(); i += 3)
+            if (std::abs(last.Pixels[i] - 40) > 6 || std::abs(last.Pixels[i + 1] - 80) > 6 ||
+                std::abs(last.Pixels[i + 2] - 120) > 6)
+                ++off;
+        if (c.Pointer)
+            EXPECT_GT(off, 20u) << "the arrow is drawn";
+        else
+            EXPECT_EQ(off, 0u);
+    }
+}
