@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -112,33 +113,35 @@ private:
     int FLastTenth = -1;
 };
 
-// Ctrl-C and SIGTERM cancel the export from a thread of their own; SIGUSR1 ends it.
+// Ctrl-C and SIGTERM cancel the export from a thread of their own, which ends
+// on the signal its owner sends it once the export is over.
 class TSignalCancel {
 public:
     explicit TSignalCancel(TExportCancel& cancel) {
         sigemptyset(&FSet);
         sigaddset(&FSet, SIGINT);
         sigaddset(&FSet, SIGTERM);
-        sigaddset(&FSet, SIGUSR1);
         // Blocked before the export's threads start, so they inherit it.
         pthread_sigmask(SIG_BLOCK, &FSet, &FOld);
         FThread = std::thread([this, &cancel] {
             for (;;) {
                 int sig = 0;
                 if (sigwait(&FSet, &sig) != 0) continue;
-                if (sig == SIGUSR1) return;
+                if (FOver) return;
                 cancel.Cancel();
             }
         });
     }
     ~TSignalCancel() {
-        pthread_kill(FThread.native_handle(), SIGUSR1);
+        FOver = true;
+        pthread_kill(FThread.native_handle(), SIGTERM);
         FThread.join();
         pthread_sigmask(SIG_SETMASK, &FOld, nullptr);
     }
 
 private:
     sigset_t FSet, FOld;
+    std::atomic<bool> FOver{false}; // set by the owner, read by the signal thread
     std::thread FThread;
 };
 

@@ -14,6 +14,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,13 @@ struct TDecodedFrame {
     TRgbImage Picture;
 };
 
-inline std::vector<TDecodedFrame> DecodeVideo(const std::string& path, std::string& error) {
-    std::vector<TDecodedFrame> frames;
+// Each frame in decoding order, handed to `take` (which may keep it); false on failure.
+inline bool DecodeVideoEach(const std::string& path, std::string& error,
+                            const std::function<void(TDecodedFrame&&)>& take) {
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
         error = "cannot open " + path;
-        return frames;
+        return false;
     }
     avformat_find_stream_info(format, nullptr);
     const AVCodec* codec = nullptr;
@@ -43,7 +45,7 @@ inline std::vector<TDecodedFrame> DecodeVideo(const std::string& path, std::stri
         error = "no decoder";
     } else {
         const AVRational tb = format->streams[index]->time_base;
-        auto take = [&] {
+        auto receive = [&] {
             while (avcodec_receive_frame(c, frame) == 0) {
                 TDecodedFrame f;
                 f.Ms = av_rescale_q(frame->best_effort_timestamp, tb, AVRational{1, 1000});
@@ -57,22 +59,28 @@ inline std::vector<TDecodedFrame> DecodeVideo(const std::string& path, std::stri
                 uint8_t* dst[4] = {f.Picture.Pixels.data()};
                 int stride[4] = {frame->width * 3};
                 sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, stride);
-                frames.push_back(std::move(f));
+                take(std::move(f));
             }
         };
         while (av_read_frame(format, packet) >= 0) {
             if (packet->stream_index == index) avcodec_send_packet(c, packet);
             av_packet_unref(packet);
-            take();
+            receive();
         }
         avcodec_send_packet(c, nullptr);
-        take();
+        receive();
     }
     sws_freeContext(sws);
     av_packet_free(&packet);
     av_frame_free(&frame);
     avcodec_free_context(&c);
     avformat_close_input(&format);
+    return error.empty();
+}
+
+inline std::vector<TDecodedFrame> DecodeVideo(const std::string& path, std::string& error) {
+    std::vector<TDecodedFrame> frames;
+    DecodeVideoEach(path, error, [&](TDecodedFrame&& f) { frames.push_back(std::move(f)); });
     std::sort(frames.begin(), frames.end(),
               [](const TDecodedFrame& a, const TDecodedFrame& b) { return a.Ms < b.Ms; });
     return frames;
