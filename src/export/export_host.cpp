@@ -201,6 +201,8 @@ void TExportHost::PictureStands(uint32_t fromTick, uint32_t untilTick) {
         const auto pos = static_cast<uint32_t>(position);
         if (!FStood) Begin(fromTick, pos);
         if (Sync()) FPending = true;
+        // The copy is all the frames need: the play thread decodes on meanwhile.
+        if (!FCancel.Cancelled()) FCore->StepOn();
         const int64_t a = std::max<int64_t>(OutOf(fromTick), 0);
         int64_t b = OutOf(untilTick);
         // The range ends at FTo: the picture there shows no longer.
@@ -215,9 +217,7 @@ void TExportHost::PictureStands(uint32_t fromTick, uint32_t untilTick) {
         if (FProgress) (*FProgress)(pos, FFrames);
     } catch (const std::exception& e) {
         Fail(e.what());
-        return;
     }
-    if (!FCancel.Cancelled()) FCore->StepOn();
 }
 
 int TExportHost::Play(const TEmit& emit, int64_t& endMs, std::string& message,

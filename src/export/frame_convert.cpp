@@ -11,9 +11,10 @@ namespace {
 
 // One filter for every format, so a size looks the same whichever is chosen.
 constexpr int kScaleFlags = SWS_LANCZOS | SWS_ACCURATE_RND;
-// The colour conversion at one size takes swscale's fast paths: exact rounding
-// and full chroma interpolation cost more than the encoding.
-constexpr int kConvertFlags = SWS_BILINEAR;
+// The colour conversion at one size filters the chroma it subsamples: point
+// sampling loses about 1 dB on screen content (coloured text), for a fifth
+// more time than swscale's fast path.
+constexpr int kConvertFlags = SWS_BICUBIC | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND;
 
 } // namespace
 
