@@ -63,8 +63,9 @@ int Overhead(const std::string& rec, uint32_t seconds) {
     }
     const int w = static_cast<int>(pictures[0].Picture.Width),
               h = static_cast<int>(pictures[0].Picture.Height);
-    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
-                                     nullptr, nullptr, nullptr);
+    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, AV_PIX_FMT_YUV420P,
+                                     SWS_BICUBIC | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND, nullptr,
+                                     nullptr, nullptr);
     std::vector<TYuvFrame> frames;
     for (auto& p : pictures) {
         AVFrame* f = av_frame_alloc();
