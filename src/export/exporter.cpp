@@ -12,7 +12,6 @@ extern "C" {
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <unistd.h>
 
 namespace kiv {
@@ -81,13 +80,19 @@ std::string Resolve(const TExportTime& t, const std::vector<TMarker>& markers, u
     return {};
 }
 
+// An exported picture's name: NNNNNN_TTTTTTTTT.png.
+bool PictureName(const std::string& n) {
+    if (n.size() != 20 || n[6] != '_' || n.compare(16, 4, ".png") != 0) return false;
+    for (size_t i = 0; i < 16; ++i)
+        if (i != 6 && (n[i] < '0' || n[i] > '9')) return false;
+    return true;
+}
+
 // Our own pictures only: a folder holding anything else is not replaced.
 bool OnlyPictures(const fs::path& folder) {
-    static const std::regex name("[0-9]{6}_[0-9]{9}\\.png");
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder, ec))
-        if (!e.is_regular_file() || !std::regex_match(e.path().filename().string(), name))
-            return false;
+        if (!e.is_regular_file() || !PictureName(e.path().filename().string())) return false;
     return !ec;
 }
 
