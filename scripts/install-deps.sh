@@ -12,7 +12,9 @@ packages=(
   nginx-light python3 iproute2 curl
   qt6-base-dev qt6-declarative-dev xvfb xauth fonts-wqy-zenhei
   emscripten dpkg-dev chromium nodejs npm
+  libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
 )
+# Debian's libavcodec brings libx264 and libvpx, the export's H.264 and VP9 encoders.
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 

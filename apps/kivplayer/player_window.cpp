@@ -1,6 +1,7 @@
 #include "player_window.h"
 
 #include "activity_strip.h"
+#include "export_dialog.h"
 #include "window_captions.h"
 
 #include "control/seek_range.h"
@@ -96,11 +97,54 @@ void TPlayerWindow::BuildMenu() {
     FRecent = file->addMenu(Text(TText::Recent));
     RefreshRecent();
     file->addSeparator();
+    QAction* exporting = file->addAction(Text(TText::ExportMenu), this, [this] { ShowExport(); });
+    exporting->setObjectName("miExport");
+    exporting->setShortcut(QKeySequence("Ctrl+E"));
+    file->addSeparator();
     file->addAction(Text(TText::Quit), QKeySequence("Ctrl+Q"), this, &QWidget::close);
     QMenu* help = menuBar()->addMenu(Text(TText::Help));
     help->addAction(Text(TText::Keys), this, [this] {
         QMessageBox::information(this, Text(TText::Keys), Text(TText::KeysText));
     });
+}
+
+TPlayerWindow::~TPlayerWindow() {
+    FExport.reset(); // cancels and waits for the worker
+    delete FCtrl;
+}
+
+void TPlayerWindow::ShowExport() {
+    if (FExport) {
+        QMessageBox::information(this, Text(TText::ExportTitle), Text(TText::ExportBusy));
+        return;
+    }
+    kiv::TKivPlayerCore& core = FCtrl->Core();
+    TExportSource source;
+    core.GetURL(&source.Address);
+    if (source.Address.empty()) return;
+    int32_t position = 0;
+    core.GetCurrentPosition(&position);
+    source.Position = static_cast<uint32_t>(position);
+    source.Duration = core.Duration();
+    source.Markers = core.Markers();
+    source.Rate = core.Rate();
+    source.SkipIdle = core.SkipIdle();
+    auto* dialog = new TExportDialog(this, std::move(source));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        FExport = std::make_unique<TExportRun>(this, dialog->Options(), dialog->OpenWhenDone());
+        FExport->Done = [this](const kiv::TExportResult& r) {
+            // The run is inside this call: it is freed once back in the event loop.
+            QMetaObject::invokeMethod(
+                this,
+                [this, r] {
+                    FExport.reset();
+                    if (ExportDone) ExportDone(r);
+                },
+                Qt::QueuedConnection);
+        };
+    });
+    dialog->open();
 }
 
 void TPlayerWindow::BuildKeys() {

@@ -10,15 +10,23 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 
+#include <memory>
+
 class QMenu;
 
+namespace kiv {
+struct TExportResult;
+}
+
 namespace kivplayer {
+
+class TExportRun;
 
 class TPlayerWindow : public QMainWindow, public kiv::IKivPlayerEvents {
 public:
     explicit TPlayerWindow(const TOptions& options);
     // The control goes first: it tells this window, its sink, that it is destroyed.
-    ~TPlayerWindow() override { delete FCtrl; }
+    ~TPlayerWindow() override;
 
     kiv::ui::TKivPlayerCtrl& Control() { return *FCtrl; }
     // Closes what is open and opens address; failures go to the control's boxes.
@@ -26,6 +34,10 @@ public:
     // Told of every change of play state the control fires.
     std::function<void(kiv::TStatus)> StateChanged;
     std::function<void(kiv::TDisplayMode)> ModeChanged;
+    // File → Export…: the dialog for what is open; the export runs on a worker.
+    void ShowExport();
+    // Told when an export ends (written, failed or cancelled).
+    std::function<void(const kiv::TExportResult&)> ExportDone;
 
     void OnPlayStateChanged(kiv::TStatus state) override;
     void OnPositionChanged(int32_t ms) override;
@@ -57,8 +69,9 @@ private:
     kiv::ui::TKivPlayerCtrl* FCtrl;
     TTransportBar* FBar;
     QMenu* FRecent = nullptr;
-    bool FFitPending = false;     // no size given or remembered: fit the first recording
-    QElapsedTimer FActivityShown; // when the strip was last refreshed
+    bool FFitPending = false;            // no size given or remembered: fit the first recording
+    QElapsedTimer FActivityShown;        // when the strip was last refreshed
+    std::unique_ptr<TExportRun> FExport; // the export under way, if any
 };
 
 } // namespace kivplayer

@@ -46,6 +46,24 @@ constexpr TPair kTexts[] = {
      "Ctrl+O\topen a file\n"
      "Ctrl+L\topen an address\n"
      "Ctrl+Q\tquit"},
+    {"导出(&E)...", "&Export..."},
+    {"导出", "Export"},
+    {"格式", "Format"},
+    {"范围", "Range"},
+    {"整个录像", "Whole recording"},
+    {"从当前位置到结尾", "From here to the end"},
+    {"两个标记之间", "Between two markers"},
+    {"开头", "Start"},
+    {"结尾", "End"},
+    {"大小", "Size"},
+    {"不含鼠标指针", "Leave the pointer out"},
+    {"保存到", "Save to"},
+    {"浏览...", "Browse..."},
+    {"完成后用默认播放器打开", "Open in the default player when done"},
+    {"导出", "Export"},
+    {"正在导出...", "Exporting..."},
+    {"取消", "Cancel"},
+    {"已有一个导出在进行", "An export is already under way"},
 };
 
 } // namespace

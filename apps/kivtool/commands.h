@@ -17,6 +17,7 @@ int CmdTypelib(const TArgs& args);
 int CmdActivity(const TArgs& args);
 int CmdMarkers(const TArgs& args);
 int CmdSynth(int argc, char** argv);
+int CmdExport(const TArgs& args);
 
 // Exit code for bad arguments.
 constexpr int kUsageExit = 2;

@@ -25,6 +25,11 @@ constexpr TCommand kCommands[] = {
     {"activity", "activity ADDRESS", kivtool::CmdActivity},
     {"markers", "markers ADDRESS", kivtool::CmdMarkers},
     {"typelib", "typelib", kivtool::CmdTypelib},
+    {"export",
+     "export ADDRESS OUT [--from T] [--to T] [--rate R] [--skip-idle] [--size WxH | --scale F]\n"
+     "         [--fps N] [--cfr] [--codec C] [--crf N] [--preset P] [--bitrate B] [--no-pointer]\n"
+     "         [--force]",
+     kivtool::CmdExport},
 };
 
 int Usage() {

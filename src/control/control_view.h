@@ -31,6 +31,8 @@ public:
     // returns after unlocking; false (read not run) while not initialised. The
     // picture must not be kept past the call.
     virtual bool Read(const std::function<void(const TBitmap24&)>& read) const = 0;
+    // The same, with the recorded pointer left out of the picture read.
+    virtual bool ReadWithoutPointer(const std::function<void(const TBitmap24&)>& read) const = 0;
 };
 
 class IControlView {
@@ -78,6 +80,10 @@ public:
     virtual void PlayedToEnd() {}
     // A virtual play clock holds before the sample of this time stamp.
     virtual void ClockHeld(uint32_t /*sampleTime*/) {}
+    // A stepping clock (MakeSteppingClock) stands: the picture stays as it is from
+    // clock ms fromTick until untilTick, and playing waits for StepOn. Changed
+    // rectangles up to here came before.
+    virtual void PictureStands(uint32_t /*fromTick*/, uint32_t /*untilTick*/) {}
     // The position: while playing at most once per 100 ms of the clock, and
     // after every seek, pause, stop and the end.
     virtual void PositionChanged(uint32_t /*ms*/) {}

@@ -143,4 +143,12 @@ bool TCore::TPicture::Read(const std::function<void(const TBitmap24&)>& read) co
     return true;
 }
 
+bool TCore::TPicture::ReadWithoutPointer(const std::function<void(const TBitmap24&)>& read) const {
+    TBackBuffer* back = Back();
+    if (!back) return false;
+    std::lock_guard guard(back->Lock());
+    back->ReadWithoutPointer(read);
+    return true;
+}
+
 } // namespace kiv

@@ -60,6 +60,9 @@ public:
     void RefreshPicture();
     void RelayoutThumbnails(int32_t count);
     void HandleMessage(const TMessage& m);
+    void StepOn() {
+        if (FPlayThread) FPlayThread->Continue();
+    }
 
     HRESULT SetRate(double rate);
     double Rate() const { return FRate; }
@@ -91,6 +94,7 @@ private:
         int32_t Width() const override;
         int32_t Height() const override;
         bool Read(const std::function<void(const TBitmap24&)>& read) const override;
+        bool ReadWithoutPointer(const std::function<void(const TBitmap24&)>& read) const override;
 
     private:
         TBackBuffer* Back() const;
@@ -137,6 +141,7 @@ private:
     void OnPositionAnswered(const TMessage& m);
     void OnPlayedToEnd(const TMessage& m);
     void OnClockHeld(const TMessage& m);
+    void OnPictureStands(const TMessage& m);
 
     // All fields belong to the core's (the host's) thread.
     TPlayContext FContext;

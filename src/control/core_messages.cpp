@@ -27,6 +27,7 @@ const TCore::THandler TCore::kHandlers[] = {
     {WM_POSITIONANSWERED, &TCore::OnPositionAnswered},
     {WM_PLAYEDTOEND, &TCore::OnPlayedToEnd},
     {WM_CLOCKHELD, &TCore::OnClockHeld},
+    {WM_PICTURESTANDS, &TCore::OnPictureStands},
     {WM_PLAYPOSITION, &TCore::OnPlayPosition},
     {WM_MARKERPASSED, &TCore::OnMarkerPassed},
     {WM_ACTIVITYSCANNED, &TCore::OnActivityScanned},
@@ -126,6 +127,11 @@ void TCore::OnPlayedToEnd(const TMessage& m) {
 
 void TCore::OnClockHeld(const TMessage& m) {
     if (FPlayThread) FView->ClockHeld(static_cast<uint32_t>(m.WParam));
+}
+
+void TCore::OnPictureStands(const TMessage& m) {
+    if (FPlayThread)
+        FView->PictureStands(static_cast<uint32_t>(m.WParam), static_cast<uint32_t>(m.LParam));
 }
 
 } // namespace kiv

@@ -117,6 +117,9 @@ void TKivPlayerCore::RelayoutThumbnails(int32_t count) {
 void TKivPlayerCore::HandleMessage(const TMessage& m) {
     FCore->HandleMessage(m);
 }
+void TKivPlayerCore::StepOn() {
+    FCore->StepOn();
+}
 
 HRESULT TKivPlayerCore::SetRate(double rate) {
     return FCore->SetRate(rate);
@@ -170,6 +173,10 @@ const char* FailureCaption(TFailureKind kind) {
 
 std::shared_ptr<TPlayClock> MakeVirtualClock(int64_t holdAfterMs) {
     return std::make_shared<TVirtualClock>(holdAfterMs);
+}
+
+std::shared_ptr<TPlayClock> MakeSteppingClock(int64_t holdAfterMs, int64_t stepAfterMs) {
+    return std::make_shared<TVirtualClock>(holdAfterMs, std::function<void()>{}, true, stepAfterMs);
 }
 
 } // namespace kiv

@@ -129,6 +129,8 @@ public:
     // posted to the window, handed back here on the core's thread. Failures go
     // to the view's ShowError.
     void HandleMessage(const TMessage& m);
+    // After PictureStands: playing goes on (a stepping clock only).
+    void StepOn();
 
 private:
     friend class TKivPlayerCoreProbe; // tests look inside
@@ -138,5 +140,9 @@ private:
 // A play clock that never waits: playing runs as fast as decoding, and holds
 // before the first sample after holdAfterMs (-1: never), with ClockHeld.
 std::shared_ptr<TPlayClock> MakeVirtualClock(int64_t holdAfterMs = -1);
+// The same, stopping wherever the picture stands still (PictureStands) before
+// each sample past stepAfterMs until the host calls StepOn: a host takes every
+// picture there is, each with its time, as playing from the start composes it.
+std::shared_ptr<TPlayClock> MakeSteppingClock(int64_t holdAfterMs = -1, int64_t stepAfterMs = -1);
 
 } // namespace kiv

@@ -63,6 +63,9 @@ constexpr uint32_t kPositionNoticeMs = 100;
 constexpr uint32_t WM_MARKERPASSED = WM_USER + 24;
 // The activity scan of a local recording has ended.
 constexpr uint32_t WM_ACTIVITYSCANNED = WM_USER + 25;
+// A stepping play clock stands: the picture stays as it is from clock tick wParam
+// until lParam; the play thread waits for WM_CONTINUE.
+constexpr uint32_t WM_PICTURESTANDS = WM_USER + 26;
 
 // A changed rectangle travels as two 16-bit pairs.
 inline intptr_t PackPoint(int32_t x, int32_t y) {

@@ -157,6 +157,21 @@ void TBackBuffer::MarkPointer() {
         {FMouse->X(), FMouse->Y(), FMouse->X() + FMouse->Width(), FMouse->Y() + FMouse->Height()});
 }
 
+void TBackBuffer::ReadWithoutPointer(const std::function<void(const TBitmap24&)>& read) {
+    if (!FPicture) return;
+    if (!FMouse || !FMouse->Visible()) {
+        read(*FPicture);
+        return;
+    }
+    FMouse->Hide();
+    // Put back even when read throws: the play thread draws on this picture.
+    struct TRestore {
+        TVirtualMouse& Mouse;
+        ~TRestore() { Mouse.ShowAt(-1, -1); }
+    } restore{*FMouse};
+    read(*FPicture);
+}
+
 TRect TBackBuffer::TakeChangedRect() {
     TRect r = FChangedRect;
     FChangedRect = {};

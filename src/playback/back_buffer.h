@@ -8,6 +8,7 @@
 #include "playback/virtual_mouse.h"
 
 #include <atomic>
+#include <functional>
 
 #include <memory>
 #include <mutex>
@@ -37,6 +38,9 @@ public:
     int32_t Width() const { return FPicture ? FPicture->Width() : 0; }
     int32_t Height() const { return FPicture ? FPicture->Height() : 0; }
     const TVirtualMouse* Mouse() const { return FMouse.get(); }
+    // Runs read over the picture with the recorded pointer lifted off it, then
+    // draws the pointer back as it was; the caller holds Lock().
+    void ReadWithoutPointer(const std::function<void(const TBitmap24&)>& read);
 
     // Compose's checks of a decoded image (a BMP file image in a buffer of `capacity`
     // bytes), for hosts that check a recording without drawing it: why Compose refuses

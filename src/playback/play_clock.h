@@ -25,6 +25,9 @@ public:
     // True when the sample of this time stamp must never be drawn: the clock holds
     // before it until a command arrives.
     virtual bool Holds(uint32_t /*sampleTime*/) { return false; }
+    // True when playing stops before the sample of this time stamp, the picture
+    // standing still, until told to go on, so that a host can take every picture.
+    virtual bool Steps(uint32_t /*sampleTime*/) const { return false; }
 };
 
 class TRealClock : public TPlayClock {
@@ -38,11 +41,16 @@ public:
 // (tests hold the thread there).
 class TVirtualClock : public TPlayClock {
 public:
-    explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {})
-        : FLimit(limit), FOnLimit(std::move(onLimit)) {}
+    // stepAfter: with stepping, the clock steps before every sample past it.
+    explicit TVirtualClock(int64_t limit = -1, std::function<void()> onLimit = {},
+                           bool stepping = false, int64_t stepAfter = -1)
+        : FLimit(limit), FOnLimit(std::move(onLimit)), FStepping(stepping), FStepAfter(stepAfter) {}
     uint32_t Now() override;
     bool WaitUntil(uint32_t tick, uint32_t sampleTime, const TWaitMessage& wait) override;
     bool Holds(uint32_t sampleTime) override;
+    bool Steps(uint32_t sampleTime) const override {
+        return FStepping && int64_t{sampleTime} > FStepAfter;
+    }
     void Advance(uint32_t ms);
 
 private:
@@ -50,6 +58,8 @@ private:
     uint32_t FNow = 1000; // guarded by FLock
     int64_t FLimit;
     std::function<void()> FOnLimit;
+    const bool FStepping;
+    const int64_t FStepAfter;
     bool FLimitTold = false; // play thread only
 };
 

@@ -262,12 +262,23 @@ void TPlayThread::DrawSampleOneByOne() {
                 const auto tick =
                     FClock->Now() + static_cast<uint32_t>((ahead * 1000 + Factor() - 1) / Factor());
                 if (WaitForPositionNotice(tick, time)) continue;
+                if (FClock->Steps(time) && !FStandTold) {
+                    // The host reads the picture while this thread waits for the word
+                    // to go on; the picture stood from the last draw until tick.
+                    FStandTold = true;
+                    PostToWindow(WM_PICTURESTANDS, FDrawnTick, tick);
+                    FClock->WaitUntil(tick, time, waitMessage);
+                    // Only a message ends it: a sample arriving wakes the wait too.
+                    while (!MessageWaiting())
+                        waitCommand();
+                    continue;
+                }
                 FClock->WaitUntil(tick, time, waitMessage);
                 continue;
             }
             FCurrentIndex = FCurrentIndex + 1;
             FCurrentPosition = time;
-            FEndTold = FHoldTold = false;
+            FEndTold = FHoldTold = FStandTold = false;
             const bool starting = !FClockRunning;
             if (starting) StartClock(time);
             const int32_t late = static_cast<int32_t>(ClockReading() - time);

@@ -47,6 +47,8 @@ public:
     void ScanForward();
     void SetPosition(uint32_t ms);
     void Repaint();
+    // Goes on from where a stepping clock stood.
+    void Continue() { TThread::Post(WM_CONTINUE, 0, 0); }
     // The rate of playing, in thousandths (250 to 16000); takes effect at once,
     // also in the middle of a gap, without moving the position.
     void SetRate(int32_t thousandths);
@@ -126,6 +128,7 @@ private:
     bool FInPieces = false;             // thread: a segment past the buffer's bound is drawn
     bool FEndTold = false;              // thread: WM_PLAYEDTOEND posted since the last draw
     bool FHoldTold = false;             // thread: WM_CLOCKHELD posted since the last draw
+    bool FStandTold = false;            // thread: WM_PICTURESTANDS posted since the last draw
     bool FPositionHeld = false;         // thread: a drawn position not told yet
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION

@@ -18,7 +18,8 @@ foreach(f ${host_files})
   endforeach()
 endforeach()
 
-foreach(face control/kiv_player_core.h control/record_reader.h nails/thumbnails.h preview/previews.h)
+foreach(face control/kiv_player_core.h control/record_reader.h nails/thumbnails.h preview/previews.h
+             export/exporter.h)
   execute_process(
     COMMAND ${CXX} -std=c++20 -M -x c++ -I${SOURCE_DIR}/src ${SOURCE_DIR}/src/${face}
     OUTPUT_VARIABLE deps ERROR_VARIABLE error RESULT_VARIABLE result)
