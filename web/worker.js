@@ -113,38 +113,56 @@ async function ignoresRanges(url) {
   }
 }
 
-// Fetches [from, to) ahead for a seek, in the range stream's own blocks of 32 KiB
-// with several requests at once; what arrived in one piece from `from` on is
-// served to the engine's reads (src/web/range_stream.cpp), the rest read as usual.
-const BLOCK = 0x8000;
-const PARALLEL = 6;
-async function fetchAhead(url, from, to) {
-  const length = to - from;
-  const bytes = new Uint8Array(length);
-  const done = new Uint8Array(Math.ceil(length / BLOCK));
-  let next = 0;
+// Fetches [from, to) ahead for a seek with several requests at once, each for a
+// piece of 256 KiB (the browser spends milliseconds on every request); the
+// engine's reads still take the range stream's 32 KiB blocks, from what has
+// arrived in one run from `from` on (src/web/range_stream.cpp), so that it
+// decodes while the rest is on its way.
+const PIECE = 0x40000;
+const PARALLEL = 4;
+function fetchAhead(url, from, to) {
+  const total = to - from;
+  const count = Math.ceil(total / PIECE);
+  const done = new Uint8Array(count);
+  const abort = new AbortController();
+  let next = 0, inFlight = 0, wake = null;
+  const ahead = {
+    from, length: 0, total, bytes: new Uint8Array(total), failed: false,
+    // Nothing more will arrive: all in, or a piece failed (what follows a hole is of no use).
+    settled: () => inFlight === 0 && (next >= count || ahead.failed),
+    more: () => (ahead.settled() ? Promise.resolve() : new Promise((r) => { wake = r; })),
+    stop: () => { ahead.failed = true; abort.abort(); },
+  };
+  const arrived = () => {
+    let i = Math.floor(ahead.length / PIECE);
+    while (i < count && done[i]) ++i;
+    ahead.length = Math.min(i * PIECE, total);
+    if (wake) wake();
+    wake = null;
+  };
   const one = async () => {
-    while (next < done.length) {
+    while (next < count && !ahead.failed) {
       const i = next++;
-      const at = from + i * BLOCK;
-      const end = Math.min(at + BLOCK, to);
+      const at = from + i * PIECE;
+      const end = Math.min(at + PIECE, to);
+      ++inFlight;
       try {
-        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` } });
+        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal });
         const m = /bytes +([0-9]+)/.exec(r.headers.get("Content-Range") || "");
-        if (r.status !== 206 || !m || Number(m[1]) !== at) return;
+        if (r.status !== 206 || !m || Number(m[1]) !== at) throw new Error("not the range asked for");
         const body = new Uint8Array(await r.arrayBuffer());
-        if (body.length !== end - at) return;
-        bytes.set(body, at - from);
+        if (body.length !== end - at) throw new Error("short");
+        ahead.bytes.set(body, at - from);
         done[i] = 1;
       } catch (e) {
-        return;
+        ahead.failed = true;
       }
+      --inFlight;
+      arrived();
     }
   };
-  await Promise.all(Array.from({ length: PARALLEL }, one));
-  const whole = done.indexOf(0);
-  const got = whole < 0 ? length : whole * BLOCK;
-  self.kivAhead = got > 0 ? { from, length: got, bytes } : null;
+  for (let k = 0; k < PARALLEL; ++k) one();
+  return ahead;
 }
 
 const handlers = {
@@ -211,21 +229,33 @@ const handlers = {
     const take = (n) => {
       for (let i = 0; i < n; ++i) told.push(E._kiv_notice(i));
     };
+    let ahead = null;
     try {
       if (windowed && E._kiv_seek_span(m.ms, scratch)) {
         const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
-        await fetchAhead(openedUrl, f[0], f[1]);
+        ahead = self.kivAhead = fetchAhead(openedUrl, f[0], f[1]);
         self.kivWindowed = true;
+        await ahead.more();
       }
       take(E._kiv_set_position(m.ms));
-      // Past the window: fetch the next stretch (growing), then read on.
-      for (let size = 1 << 20; E._kiv_seek_pending(scratch); size = Math.min(size * 2, 16 << 20)) {
+      // Past what has arrived: wait for the next piece; past the window, fetch the
+      // next one (growing); after a failed piece, read as usual.
+      let size = 1 << 20;
+      while (E._kiv_seek_pending(scratch)) {
         const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
-        await fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
-        if (!self.kivAhead || self.kivAhead.from !== f[0]) self.kivWindowed = false; // read as usual
+        if (!ahead.settled()) {
+          await ahead.more();
+        } else if (ahead.failed) {
+          self.kivWindowed = false;
+        } else {
+          ahead = self.kivAhead = fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
+          size = Math.min(size * 2, 16 << 20);
+          await ahead.more();
+        }
         take(E._kiv_continue_seek());
       }
     } finally {
+      if (ahead) ahead.stop(); // the rest of a window the seek did not need
       self.kivAhead = null;
       self.kivWindowed = false;
     }
