@@ -53,6 +53,8 @@ export class KivPlayer extends HTMLElement {
     this._nailColor = 0;
     this._handlers = new Map();
     this._openId = 0;
+    this._retryTimer = 0; // a failed open to be tried again, as the control does
+    this._retryDelay = 0; // ms of the last wait; 0 before the first retry
     this._requests = new Map();
     this._requestId = 0;
     this._steps = shared && shared.steps;
@@ -102,12 +104,19 @@ export class KivPlayer extends HTMLElement {
   get Max() { return this._max; }
   get Min() { return this._min; }
 
-  Open(url) { this._run(Member.Open, String(url)); }
+  Open(url) {
+    this._cancelRetry();
+    this._retryDelay = 0; // a page's own open starts the spacing afresh
+    this._run(Member.Open, String(url));
+  }
   LoadFile(url) { this.Open(url); }
   Play() { this._run(Member.Play); }
   Pause() { this._run(Member.Pause); }
   Stop() { this._run(Member.Stop); }
-  Close() { this._run(Member.Close); }
+  Close() {
+    this._cancelRetry();
+    this._run(Member.Close);
+  }
   FastForward() { this._run(Member.FastForward); }
   FastReverse() { this._run(Member.FastReverse); }
   SendScript() { throw new Error("Not Implement"); }
@@ -161,6 +170,7 @@ export class KivPlayer extends HTMLElement {
     if (!this.hasAttribute("tabindex")) this.tabIndex = 0; // keys reach the player
   }
   disconnectedCallback() {
+    this._cancelRetry();
     if (this._status !== S.closed) this.Close();
   }
 
@@ -216,7 +226,13 @@ export class KivPlayer extends HTMLElement {
     const id = ++this._openId;
     this._setStatus(S.opening, true);
     this._openStarted = performance.now();
-    this._post({ cmd: "probe", id, url: new URL(this._url, document.baseURI).href });
+    this._post({ cmd: "probe", id, url: new URL(this._url, document.baseURI).href,
+                 lastDelay: this._retryDelay });
+  }
+
+  _cancelRetry() {
+    clearTimeout(this._retryTimer);
+    this._retryTimer = 0;
   }
 
   _onOpened(m) {
@@ -228,9 +244,19 @@ export class KivPlayer extends HTMLElement {
       const text = m.text.slice(0, m.text.length - m.url.length) + this._url;
       this._ui.message.textContent = text;
       this._ui.message.hidden = false;
+      if (m.retryIn > 0) {
+        // No message box for a failure tried again: the text stays until the next try.
+        this._retryDelay = m.retryIn;
+        this._retryTimer = setTimeout(() => {
+          this._retryTimer = 0;
+          if (this._status === S.closed) this._beginOpen(this._url);
+        }, m.retryIn);
+        return;
+      }
       this.dispatchEvent(new CustomEvent("KivError", { detail: { code: m.code, text } }));
       return;
     }
+    this._retryDelay = 0;
     this._playThread = true;
     this._pos = 0;
     this._ui.seek.max = String(m.duration);

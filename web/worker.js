@@ -170,7 +170,9 @@ const handlers = {
     if (await ignoresRanges(m.url)) {
       const code = 5;
       const text = withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p)));
-      post({ type: "opened", id: m.id, url: m.url, code, text, width: 0, height: 0, duration: 0 });
+      const retryIn = withStr(m.url, (p) => E._kiv_retry_delay(code, p, m.lastDelay || 0));
+      post({ type: "opened", id: m.id, url: m.url, code, text, width: 0, height: 0, duration: 0,
+             retryIn });
       return;
     }
     handlers.open(m);
@@ -186,7 +188,8 @@ const handlers = {
     E._kiv_header(scratch);
     const [width, height, duration] = [0, 1, 2].map((i) => E.HEAPU32[(scratch >> 2) + i]);
     const text = code ? withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p))) : "";
-    post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration,
+    const retryIn = code ? withStr(m.url, (p) => E._kiv_retry_delay(code, p, m.lastDelay || 0)) : 0;
+    post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration, retryIn,
            ms: performance.now() - started });
   },
   close() {
