@@ -362,10 +362,15 @@ export class KivPlayer extends HTMLElement {
     }
   }
 
+  // Touches the bar only where what it shows changes: every change costs the page
+  // a frame of its own (style, layout, paint, composite), ten times a second.
   _showPosition(ms) {
     const ui = this._ui;
-    if (!this._dragging) ui.seek.value = String(ms);
-    ui.time.textContent = `${formatSeconds(ms / 1000)} / ${formatSeconds(this._header.duration / 1000)}`;
+    const pixel = this._header.duration / Math.max(1, ui.seek.clientWidth);
+    const moved = Math.abs(Number(ui.seek.value) - ms);
+    if (!this._dragging && (moved >= pixel || (ms === 0 && moved > 0))) ui.seek.value = String(ms);
+    const time = `${formatSeconds(ms / 1000)} / ${formatSeconds(this._header.duration / 1000)}`;
+    if (ui.time.textContent !== time) ui.time.textContent = time;
     this._highlightNail(Math.floor(ms / 1000));
   }
 
