@@ -113,16 +113,22 @@ async function ignoresRanges(url) {
   }
 }
 
-// Fetches [from, to) ahead for a seek with several requests at once, each for a
-// piece of 256 KiB (the browser spends milliseconds on every request); the
-// engine's reads still take the range stream's 32 KiB blocks, from what has
-// arrived in one run from `from` on (src/web/range_stream.cpp), so that it
-// decodes while the rest is on its way.
-const PIECE = 0x40000;
+// Fetches [from, to) ahead for a seek with several requests at once, for pieces
+// of 256 KiB growing to 1 MiB (the browser spends milliseconds on every request;
+// the first pieces small so that decoding starts soon); the engine's reads still
+// take the range stream's 32 KiB blocks, from what has arrived in one run from
+// `from` on (src/web/range_stream.cpp), so that it decodes while the rest is on
+// its way.
 const PARALLEL = 4;
 function fetchAhead(url, from, to) {
   const total = to - from;
-  const count = Math.ceil(total / PIECE);
+  const starts = [];
+  for (let at = 0, i = 0; at < total; ++i) {
+    starts.push(at);
+    at += 0x40000 << Math.min(2, i >> 2);
+  }
+  const count = starts.length;
+  starts.push(total);
   const done = new Uint8Array(count);
   const abort = new AbortController();
   let next = 0, inFlight = 0, wake = null;
@@ -133,18 +139,18 @@ function fetchAhead(url, from, to) {
     more: () => (ahead.settled() ? Promise.resolve() : new Promise((r) => { wake = r; })),
     stop: () => { ahead.failed = true; abort.abort(); },
   };
+  let whole = 0; // pieces arrived in one run from the first
   const arrived = () => {
-    let i = Math.floor(ahead.length / PIECE);
-    while (i < count && done[i]) ++i;
-    ahead.length = Math.min(i * PIECE, total);
+    while (whole < count && done[whole]) ++whole;
+    ahead.length = starts[whole];
     if (wake) wake();
     wake = null;
   };
   const one = async () => {
     while (next < count && !ahead.failed) {
       const i = next++;
-      const at = from + i * PIECE;
-      const end = Math.min(at + PIECE, to);
+      const at = from + starts[i];
+      const end = from + starts[i + 1];
       ++inFlight;
       try {
         const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal });
@@ -243,7 +249,7 @@ const handlers = {
       take(E._kiv_set_position(m.ms));
       // Past what has arrived: wait for the next piece; past the window, fetch the
       // next one (growing); after a failed piece, read as usual.
-      let size = 1 << 20;
+      let size = 4 << 20;
       while (E._kiv_seek_pending(scratch)) {
         const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
         if (!ahead.settled()) {
