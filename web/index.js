@@ -55,6 +55,7 @@ export class KivPlayer extends HTMLElement {
     this._openId = 0;
     this._retryTimer = 0; // a failed open to be tried again, as the control does
     this._retryDelay = 0; // ms of the last wait; 0 before the first retry
+    this._rate = 1; // kept across pause, seek and stop; an open starts at 1
     this._requests = new Map();
     this._requestId = 0;
     this._steps = shared && shared.steps;
@@ -100,6 +101,14 @@ export class KivPlayer extends HTMLElement {
   set NailBackgroundColor(v) {
     this._nailColor = v & 0xffffff;
     this._ui.nails.style.background = rgb(v);
+  }
+  get Rate() { return this._rate; }
+  set Rate(v) {
+    const rate = Number(v);
+    if (!(rate >= 0.25 && rate <= 16)) throw new Error("Invalid property value");
+    this._rate = rate;
+    this._post({ cmd: "rate", rate });
+    this._showRate();
   }
   get Max() { return this._max; }
   get Min() { return this._min; }
@@ -221,6 +230,8 @@ export class KivPlayer extends HTMLElement {
 
   _beginOpen(address) {
     this._url = resolveAddress(address, document.URL);
+    this._rate = 1;
+    this._showRate();
     this._ui.message.hidden = true;
     this._ui.nails.classList.remove("shown");
     const id = ++this._openId;
@@ -420,6 +431,7 @@ export class KivPlayer extends HTMLElement {
     ui.play.onclick = () => this._guard(() =>
       this._status === S.playing || this._status === S.scan ? this.Pause() : this.Play());
     ui.stop.onclick = () => this._guard(() => this.Stop());
+    ui.speed.onchange = () => { if (ui.speed.value) this.Rate = Number(ui.speed.value); };
     ui.ff.onclick = () => this._guard(() => this.FastForward());
     ui.seek.oninput = () => { this._dragging = true; };
     ui.seek.onchange = () => {
@@ -456,10 +468,19 @@ export class KivPlayer extends HTMLElement {
     }
   }
 
-  // The keys of kivplayer's window.
+  _showRate() {
+    const speed = this._ui.speed;
+    const text = `${Number(this._rate.toFixed(2))}x`;
+    if (![...speed.options].some((o) => Number(o.value) === this._rate)) speed.options[0].text = text;
+    speed.value = [...speed.options].find((o) => Number(o.value) === this._rate) ? String(this._rate) : "";
+  }
+
+  // The keys of kivplayer's window; the rate steps as mpv's do, within 0.25 to 16.
   _key(e) {
     const step = { ArrowLeft: -5000, ArrowRight: 5000 }[e.key];
-    if (e.key === " ") this._guard(() =>
+    const rate = { "[": 1 / 1.1, "]": 1.1, "{": 0.5, "}": 2 }[e.key];
+    if (rate || e.key === "Backspace") this.Rate = rate ? Math.min(16, Math.max(0.25, this._rate * rate)) : 1;
+    else if (e.key === " ") this._guard(() =>
       this._status === S.playing || this._status === S.scan ? this.Pause() : this.Play());
     else if (step) this.CurrentPosition = Math.max(0, this.CurrentPosition + step);
     else if (e.key === "Home") this.CurrentPosition = 0;

@@ -10,7 +10,8 @@ let E = null;
 let scratch = 0; // 64 bytes for out-parameters
 const queue = [];
 let playing = false;
-let speed = 1;
+let speed = 1; // 2 while scanning
+let rate = 1; // the page's play rate; a scan goes at 2 whatever it is
 let clockRunning = false;
 let startTick = 0;
 let startPos = 0;
@@ -44,8 +45,9 @@ function flush(full) {
   post({ type: "rect", l, t, r, b, pixels }, [pixels]);
 }
 
+const factor = () => (speed === 2 ? 2 : rate);
 function clock() {
-  return startPos + (performance.now() - startTick) * speed;
+  return startPos + (performance.now() - startTick) * factor();
 }
 function startClock(pos) {
   clockRunning = true;
@@ -83,7 +85,7 @@ function loop() {
     post({ type: "ended", ms: pos });
   } else {
     E._kiv_read_ahead();
-    schedule((next - clock()) / speed);
+    schedule((next - clock()) / factor());
   }
 }
 
@@ -185,6 +187,7 @@ const handlers = {
   },
   open(m) {
     stopLoop();
+    rate = 1;
     playing = false;
     clockRunning = false;
     ended = false;
@@ -216,6 +219,12 @@ const handlers = {
     speed = m.speed || 1;
     ended = false;
     schedule(0);
+  },
+  // At once, and never moving the position: the clock goes on from where it is.
+  rate(m) {
+    if (clockRunning) startClock(clock());
+    rate = m.rate;
+    if (playing && timer) schedule(0);
   },
   pause() {
     playing = false;

@@ -312,6 +312,25 @@ try {
   await page.evaluate(() => window.el.getBuffer()); // answered after the seek's notices
   const keyed = await page.evaluate(() => window.el.CurrentPosition);
   check(keyed >= 5000 && keyed <= 6000, `Right goes 5 s on (at ${keyed} ms)`);
+  // The rate keys step as mpv's, within 0.25 to 16, shown by the speed control.
+  const rates = [];
+  for (const key of ["}", "]", "[", "{", "{", "{", "{", "Backspace", "}", "}", "}", "}", "}"]) {
+    await page.keyboard.press(key);
+    rates.push(await page.evaluate(() => {
+      const speed = window.el.shadowRoot.querySelector("[part=speed]");
+      return `${Number(window.el.Rate.toFixed(3))}:${speed.selectedOptions[0].text}`;
+    }));
+  }
+  const refused = await page.evaluate(() => {
+    try {
+      window.el.Rate = 17;
+    } catch (e) {
+      return `${e.message}, ${window.el.Rate}, ${window.el.CurrentPosition}`;
+    }
+  });
+  check(rates.join(" ") === "2:2x 2.2:2.2x 2:2x 1:1x 0.5:0.5x 0.25:0.25x 0.25:0.25x 1:1x 2:2x 4:4x 8:8x 16:16x 16:16x" &&
+        refused === `Invalid property value, 16, ${keyed}`,
+        `[ ] { } Backspace step the rate, 17 is refused, the position stays (${rates.join(" ")}; ${refused})`);
   const slider = await page.evaluate(() => {
     const r = window.el.shadowRoot.querySelector("[part=seek]").getBoundingClientRect();
     return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
