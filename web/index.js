@@ -116,6 +116,7 @@ export class KivPlayer extends HTMLElement {
   Open(url) {
     this._cancelRetry();
     this._retryDelay = 0; // a page's own open starts the spacing afresh
+    if (this._rate !== 1) this.Rate = 1; // a retry keeps it
     this._run(Member.Open, String(url));
   }
   LoadFile(url) { this.Open(url); }
@@ -230,8 +231,6 @@ export class KivPlayer extends HTMLElement {
 
   _beginOpen(address) {
     this._url = resolveAddress(address, document.URL);
-    this._rate = 1;
-    this._showRate();
     this._ui.message.hidden = true;
     this._ui.nails.classList.remove("shown");
     const id = ++this._openId;

@@ -187,7 +187,6 @@ const handlers = {
   },
   open(m) {
     stopLoop();
-    rate = 1;
     playing = false;
     clockRunning = false;
     ended = false;
