@@ -14,6 +14,7 @@ canvas { margin: auto; display: block; image-rendering: pixelated; }
 .bar { display: flex; align-items: center; gap: 6px; padding: 3px 6px; background: #222; }
 .bar button { min-width: 28px; background: #444; color: #eee; border: 0; padding: 2px 6px; }
 .bar input[type=range] { flex: 1; }
+.bar select { background: #444; color: #eee; border: 0; }
 .nails { display: none; height: 63px; overflow-x: auto; overflow-y: hidden; white-space: nowrap;
          background: #000; }
 .nails.shown { display: block; }
@@ -42,6 +43,8 @@ export function build(root) {
     <button class="ff" part="fast-forward-button">&#9654;&#9654;</button>
     <input class="seek" part="seek" type="range" min="0" max="0" value="0" step="1">
     <span class="time" part="time">00:00:00 / 00:00:00</span>
+    <select class="speed" part="speed"><option value=""></option>${
+      [0.25, 0.5, 1, 1.5, 2, 4, 8, 16].map((r) => `<option value="${r}">${r}x</option>`).join("")}</select>
   </div>
   <div class="nails" part="nails"></div>
   <canvas class="preview" part="preview"></canvas>
@@ -50,7 +53,7 @@ export function build(root) {
   const $ = (s) => root.querySelector(s);
   return {
     frame: $(".frame"), canvas: $("canvas"), message: $(".message"), bar: $(".bar"),
-    play: $(".play"), stop: $(".stop"), ff: $(".ff"), seek: $(".seek"), time: $(".time"),
+    play: $(".play"), stop: $(".stop"), speed: $(".speed"), ff: $(".ff"), seek: $(".seek"), time: $(".time"),
     nails: $(".nails"), preview: $(".preview"), menu: $(".menu"),
   };
 }

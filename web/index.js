@@ -53,6 +53,9 @@ export class KivPlayer extends HTMLElement {
     this._nailColor = 0;
     this._handlers = new Map();
     this._openId = 0;
+    this._retryTimer = 0; // a failed open to be tried again, as the control does
+    this._retryDelay = 0; // ms of the last wait; 0 before the first retry
+    this._rate = 1; // kept across pause, seek and stop; an open starts at 1
     this._requests = new Map();
     this._requestId = 0;
     this._steps = shared && shared.steps;
@@ -99,15 +102,31 @@ export class KivPlayer extends HTMLElement {
     this._nailColor = v & 0xffffff;
     this._ui.nails.style.background = rgb(v);
   }
+  get Rate() { return this._rate; }
+  set Rate(v) {
+    const rate = Number(v);
+    if (!(rate >= 0.25 && rate <= 16)) throw new Error("Invalid property value");
+    this._rate = rate;
+    this._post({ cmd: "rate", rate });
+    this._showRate();
+  }
   get Max() { return this._max; }
   get Min() { return this._min; }
 
-  Open(url) { this._run(Member.Open, String(url)); }
+  Open(url) {
+    this._cancelRetry();
+    this._retryDelay = 0; // a page's own open starts the spacing afresh
+    if (this._rate !== 1) this.Rate = 1; // a retry keeps it
+    this._run(Member.Open, String(url));
+  }
   LoadFile(url) { this.Open(url); }
   Play() { this._run(Member.Play); }
   Pause() { this._run(Member.Pause); }
   Stop() { this._run(Member.Stop); }
-  Close() { this._run(Member.Close); }
+  Close() {
+    this._cancelRetry();
+    this._run(Member.Close);
+  }
   FastForward() { this._run(Member.FastForward); }
   FastReverse() { this._run(Member.FastReverse); }
   SendScript() { throw new Error("Not Implement"); }
@@ -161,6 +180,7 @@ export class KivPlayer extends HTMLElement {
     if (!this.hasAttribute("tabindex")) this.tabIndex = 0; // keys reach the player
   }
   disconnectedCallback() {
+    this._cancelRetry();
     if (this._status !== S.closed) this.Close();
   }
 
@@ -216,7 +236,13 @@ export class KivPlayer extends HTMLElement {
     const id = ++this._openId;
     this._setStatus(S.opening, true);
     this._openStarted = performance.now();
-    this._post({ cmd: "probe", id, url: new URL(this._url, document.baseURI).href });
+    this._post({ cmd: "probe", id, url: new URL(this._url, document.baseURI).href,
+                 lastDelay: this._retryDelay });
+  }
+
+  _cancelRetry() {
+    clearTimeout(this._retryTimer);
+    this._retryTimer = 0;
   }
 
   _onOpened(m) {
@@ -228,9 +254,19 @@ export class KivPlayer extends HTMLElement {
       const text = m.text.slice(0, m.text.length - m.url.length) + this._url;
       this._ui.message.textContent = text;
       this._ui.message.hidden = false;
+      if (m.retryIn > 0) {
+        // No message box for a failure tried again: the text stays until the next try.
+        this._retryDelay = m.retryIn;
+        this._retryTimer = setTimeout(() => {
+          this._retryTimer = 0;
+          if (this._status === S.closed) this._beginOpen(this._url);
+        }, m.retryIn);
+        return;
+      }
       this.dispatchEvent(new CustomEvent("KivError", { detail: { code: m.code, text } }));
       return;
     }
+    this._retryDelay = 0;
     this._playThread = true;
     this._pos = 0;
     this._ui.seek.max = String(m.duration);
@@ -336,10 +372,15 @@ export class KivPlayer extends HTMLElement {
     }
   }
 
+  // Touches the bar only where what it shows changes: every change costs the page
+  // a frame of its own (style, layout, paint, composite), ten times a second.
   _showPosition(ms) {
     const ui = this._ui;
-    if (!this._dragging) ui.seek.value = String(ms);
-    ui.time.textContent = `${formatSeconds(ms / 1000)} / ${formatSeconds(this._header.duration / 1000)}`;
+    const pixel = this._header.duration / Math.max(1, ui.seek.clientWidth);
+    const moved = Math.abs(Number(ui.seek.value) - ms);
+    if (!this._dragging && (moved >= pixel || (ms === 0 && moved > 0))) ui.seek.value = String(ms);
+    const time = `${formatSeconds(ms / 1000)} / ${formatSeconds(this._header.duration / 1000)}`;
+    if (ui.time.textContent !== time) ui.time.textContent = time;
     this._highlightNail(Math.floor(ms / 1000));
   }
 
@@ -389,6 +430,7 @@ export class KivPlayer extends HTMLElement {
     ui.play.onclick = () => this._guard(() =>
       this._status === S.playing || this._status === S.scan ? this.Pause() : this.Play());
     ui.stop.onclick = () => this._guard(() => this.Stop());
+    ui.speed.onchange = () => { if (ui.speed.value) this.Rate = Number(ui.speed.value); };
     ui.ff.onclick = () => this._guard(() => this.FastForward());
     ui.seek.oninput = () => { this._dragging = true; };
     ui.seek.onchange = () => {
@@ -425,10 +467,19 @@ export class KivPlayer extends HTMLElement {
     }
   }
 
-  // The keys of kivplayer's window.
+  _showRate() {
+    const speed = this._ui.speed;
+    const text = `${Number(this._rate.toFixed(2))}x`;
+    if (![...speed.options].some((o) => Number(o.value) === this._rate)) speed.options[0].text = text;
+    speed.value = [...speed.options].find((o) => Number(o.value) === this._rate) ? String(this._rate) : "";
+  }
+
+  // The keys of kivplayer's window; the rate steps as mpv's do, within 0.25 to 16.
   _key(e) {
     const step = { ArrowLeft: -5000, ArrowRight: 5000 }[e.key];
-    if (e.key === " ") this._guard(() =>
+    const rate = { "[": 1 / 1.1, "]": 1.1, "{": 0.5, "}": 2 }[e.key];
+    if (rate || e.key === "Backspace") this.Rate = rate ? Math.min(16, Math.max(0.25, this._rate * rate)) : 1;
+    else if (e.key === " ") this._guard(() =>
       this._status === S.playing || this._status === S.scan ? this.Pause() : this.Play());
     else if (step) this.CurrentPosition = Math.max(0, this.CurrentPosition + step);
     else if (e.key === "Home") this.CurrentPosition = 0;

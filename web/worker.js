@@ -10,7 +10,8 @@ let E = null;
 let scratch = 0; // 64 bytes for out-parameters
 const queue = [];
 let playing = false;
-let speed = 1;
+let speed = 1; // 2 while scanning
+let rate = 1; // the page's play rate; a scan goes at 2 whatever it is
 let clockRunning = false;
 let startTick = 0;
 let startPos = 0;
@@ -44,8 +45,9 @@ function flush(full) {
   post({ type: "rect", l, t, r, b, pixels }, [pixels]);
 }
 
+const factor = () => (speed === 2 ? 2 : rate);
 function clock() {
-  return startPos + (performance.now() - startTick) * speed;
+  return startPos + (performance.now() - startTick) * factor();
 }
 function startClock(pos) {
   clockRunning = true;
@@ -83,7 +85,7 @@ function loop() {
     post({ type: "ended", ms: pos });
   } else {
     E._kiv_read_ahead();
-    schedule((next - clock()) / speed);
+    schedule((next - clock()) / factor());
   }
 }
 
@@ -113,38 +115,62 @@ async function ignoresRanges(url) {
   }
 }
 
-// Fetches [from, to) ahead for a seek, in the range stream's own blocks of 32 KiB
-// with several requests at once; what arrived in one piece from `from` on is
-// served to the engine's reads (src/web/range_stream.cpp), the rest read as usual.
-const BLOCK = 0x8000;
-const PARALLEL = 6;
-async function fetchAhead(url, from, to) {
-  const length = to - from;
-  const bytes = new Uint8Array(length);
-  const done = new Uint8Array(Math.ceil(length / BLOCK));
-  let next = 0;
+// Fetches [from, to) ahead for a seek with several requests at once, for pieces
+// of 256 KiB growing to 1 MiB (the browser spends milliseconds on every request;
+// the first pieces small so that decoding starts soon); the engine's reads still
+// take the range stream's 32 KiB blocks, from what has arrived in one run from
+// `from` on (src/web/range_stream.cpp), so that it decodes while the rest is on
+// its way.
+const PARALLEL = 4;
+function fetchAhead(url, from, to) {
+  const total = to - from;
+  const starts = [];
+  for (let at = 0, i = 0; at < total; ++i) {
+    starts.push(at);
+    at += 0x40000 << Math.min(2, i >> 2);
+  }
+  const count = starts.length;
+  starts.push(total);
+  const done = new Uint8Array(count);
+  const abort = new AbortController();
+  let next = 0, inFlight = 0, wake = null;
+  const ahead = {
+    from, length: 0, total, bytes: new Uint8Array(total), failed: false,
+    // Nothing more will arrive: all in, or a piece failed (what follows a hole is of no use).
+    settled: () => inFlight === 0 && (next >= count || ahead.failed),
+    more: () => (ahead.settled() ? Promise.resolve() : new Promise((r) => { wake = r; })),
+    stop: () => { ahead.failed = true; abort.abort(); },
+  };
+  let whole = 0; // pieces arrived in one run from the first
+  const arrived = () => {
+    while (whole < count && done[whole]) ++whole;
+    ahead.length = starts[whole];
+    if (wake) wake();
+    wake = null;
+  };
   const one = async () => {
-    while (next < done.length) {
+    while (next < count && !ahead.failed) {
       const i = next++;
-      const at = from + i * BLOCK;
-      const end = Math.min(at + BLOCK, to);
+      const at = from + starts[i];
+      const end = from + starts[i + 1];
+      ++inFlight;
       try {
-        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` } });
+        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal });
         const m = /bytes +([0-9]+)/.exec(r.headers.get("Content-Range") || "");
-        if (r.status !== 206 || !m || Number(m[1]) !== at) return;
+        if (r.status !== 206 || !m || Number(m[1]) !== at) throw new Error("not the range asked for");
         const body = new Uint8Array(await r.arrayBuffer());
-        if (body.length !== end - at) return;
-        bytes.set(body, at - from);
+        if (body.length !== end - at) throw new Error("short");
+        ahead.bytes.set(body, at - from);
         done[i] = 1;
       } catch (e) {
-        return;
+        ahead.failed = true;
       }
+      --inFlight;
+      arrived();
     }
   };
-  await Promise.all(Array.from({ length: PARALLEL }, one));
-  const whole = done.indexOf(0);
-  const got = whole < 0 ? length : whole * BLOCK;
-  self.kivAhead = got > 0 ? { from, length: got, bytes } : null;
+  for (let k = 0; k < PARALLEL; ++k) one();
+  return ahead;
 }
 
 const handlers = {
@@ -152,7 +178,9 @@ const handlers = {
     if (await ignoresRanges(m.url)) {
       const code = 5;
       const text = withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p)));
-      post({ type: "opened", id: m.id, url: m.url, code, text, width: 0, height: 0, duration: 0 });
+      const retryIn = withStr(m.url, (p) => E._kiv_retry_delay(code, p, m.lastDelay || 0));
+      post({ type: "opened", id: m.id, url: m.url, code, text, width: 0, height: 0, duration: 0,
+             retryIn });
       return;
     }
     handlers.open(m);
@@ -168,7 +196,8 @@ const handlers = {
     E._kiv_header(scratch);
     const [width, height, duration] = [0, 1, 2].map((i) => E.HEAPU32[(scratch >> 2) + i]);
     const text = code ? withStr(m.url, (p) => E.UTF8ToString(E._kiv_failure_text(code, p))) : "";
-    post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration,
+    const retryIn = code ? withStr(m.url, (p) => E._kiv_retry_delay(code, p, m.lastDelay || 0)) : 0;
+    post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration, retryIn,
            ms: performance.now() - started });
   },
   close() {
@@ -189,6 +218,12 @@ const handlers = {
     speed = m.speed || 1;
     ended = false;
     schedule(0);
+  },
+  // At once, and never moving the position: the clock goes on from where it is.
+  rate(m) {
+    if (clockRunning) startClock(clock());
+    rate = m.rate;
+    if (playing && timer) schedule(0);
   },
   pause() {
     playing = false;
@@ -211,21 +246,33 @@ const handlers = {
     const take = (n) => {
       for (let i = 0; i < n; ++i) told.push(E._kiv_notice(i));
     };
+    let ahead = null;
     try {
       if (windowed && E._kiv_seek_span(m.ms, scratch)) {
         const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
-        await fetchAhead(openedUrl, f[0], f[1]);
+        ahead = self.kivAhead = fetchAhead(openedUrl, f[0], f[1]);
         self.kivWindowed = true;
+        await ahead.more();
       }
       take(E._kiv_set_position(m.ms));
-      // Past the window: fetch the next stretch (growing), then read on.
-      for (let size = 1 << 20; E._kiv_seek_pending(scratch); size = Math.min(size * 2, 16 << 20)) {
+      // Past what has arrived: wait for the next piece; past the window, fetch the
+      // next one (growing); after a failed piece, read as usual.
+      let size = 4 << 20;
+      while (E._kiv_seek_pending(scratch)) {
         const f = new Float64Array(E.HEAPU8.buffer, scratch, 2);
-        await fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
-        if (!self.kivAhead || self.kivAhead.from !== f[0]) self.kivWindowed = false; // read as usual
+        if (!ahead.settled()) {
+          await ahead.more();
+        } else if (ahead.failed) {
+          self.kivWindowed = false;
+        } else {
+          ahead = self.kivAhead = fetchAhead(openedUrl, f[0], Math.min(f[0] + size, f[1]));
+          size = Math.min(size * 2, 16 << 20);
+          await ahead.more();
+        }
         take(E._kiv_continue_seek());
       }
     } finally {
+      if (ahead) ahead.stop(); // the rest of a window the seek did not need
       self.kivAhead = null;
       self.kivWindowed = false;
     }

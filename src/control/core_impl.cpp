@@ -1,6 +1,7 @@
 #include "control/core_impl.h"
 
 #include "codec/kivdecoder.h"
+#include "control/open_retry.h"
 #include "control/source_opening.h"
 #include "net/address.h"
 #include "platform/cache_folder.h"
@@ -18,8 +19,6 @@ namespace kiv {
 namespace {
 
 constexpr const char* kUnit = "KivPlayer/PivoraImpl";
-constexpr uint32_t kFirstRetryDelay = 1000;
-constexpr uint32_t kLongestRetryDelay = 30000;
 
 thread_local std::string tErrorInfo;
 
@@ -226,9 +225,7 @@ void TCore::OnOpenResult(const TMessage& m) {
     SetStatus(vpClosed, false);
     const std::string text = SourceFailureMessage(code, FUrl);
     FView->OpenFailed(code, text);
-    const bool retry = code == srCannotConnect || code == srDisconnected ||
-                       (code == srDamaged && IsNetworkAddress(FUrl));
-    if (retry && FOptions.RetryFailedOpens) {
+    if (RetriesOpen(code, FUrl) && FOptions.RetryFailedOpens) {
         DebugLog(" Can not open, try again!");
         ScheduleRetry();
         return;
@@ -237,8 +234,7 @@ void TCore::OnOpenResult(const TMessage& m) {
 }
 
 void TCore::ScheduleRetry() {
-    // Unlimited, but spaced out: a refused server must not become a storm.
-    FRetryDelay = FRetryDelay ? std::min(FRetryDelay * 2, kLongestRetryDelay) : kFirstRetryDelay;
+    FRetryDelay = NextRetryDelay(FRetryDelay);
     FRetryPending = true;
     if (FRetryTimer)
         FRetryTimer->Start(FRetryDelay, [this] { RetryNow(); });

@@ -3,6 +3,7 @@
 #include "codec/kivdecoder.h"
 #include "control/caption_table.h"
 #include "control/member_steps.h"
+#include "control/open_retry.h"
 #include "control/source_address.h"
 #include "format/recording_reader.h"
 #include "net/address.h"
@@ -53,6 +54,13 @@ EMSCRIPTEN_KEEPALIVE const char* kiv_resolve(const char* address, const char* pa
 EMSCRIPTEN_KEEPALIVE const char* kiv_failure_text(int code, const char* url) {
     gText = SourceFailureMessage(code, url);
     return gText.c_str();
+}
+
+// Whether the control tries a failed open again: the wait in ms before the try
+// that follows one of previous ms (0 before the first), 0 when it does not retry.
+EMSCRIPTEN_KEEPALIVE double kiv_retry_delay(int code, const char* url, double previous) {
+    if (!RetriesOpen(code, url)) return 0;
+    return NextRetryDelay(static_cast<uint32_t>(previous));
 }
 
 // The steps of a member in a state (TTableMember, TStatus), written to out; their count.
