@@ -364,6 +364,13 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
         if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
         FRangeDecoder->Begin(std::move(samples));
     }
+    // The second thread lets go of the samples however this draw ends.
+    struct TEnd {
+        TRangeDecoder* Decoder;
+        ~TEnd() {
+            if (Decoder) Decoder->End();
+        }
+    } end{ahead ? FRangeDecoder.get() : nullptr};
     for (int32_t i = first; i <= last; ++i) {
         TMessage m;
         // Only commands that change what is shown cut a range draw short: a seek
@@ -391,7 +398,6 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
             std::this_thread::yield();
         }
     }
-    if (ahead) FRangeDecoder->End();
     Stamp(FSeekTimes.Drawn);
     PostChangedRect(false);
 }
