@@ -20,8 +20,7 @@ constexpr int kConvertFlags = SWS_BICUBIC | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RN
 
 TFrameConverter::TFrameConverter(int32_t sourceWidth, int32_t sourceHeight, TOutputSize size,
                                  AVPixelFormat format, TGifPalette* palette)
-    : FSourceWidth(sourceWidth), FSourceHeight(sourceHeight), FSize(size), FFormat(format),
-      FPalette(palette) {
+    : FSourceHeight(sourceHeight), FSize(size), FFormat(format), FPalette(palette) {
     const bool scaled = size.Width != sourceWidth || size.Height != sourceHeight;
     const bool padded = size.FrameWidth != size.Width || size.FrameHeight != size.Height;
     if (scaled || padded) {

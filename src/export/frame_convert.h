@@ -22,7 +22,7 @@ public:
 private:
     const TBitmap24& Prepared(const TBitmap24& picture);
 
-    int32_t FSourceWidth, FSourceHeight;
+    int32_t FSourceHeight;
     TOutputSize FSize;
     AVPixelFormat FFormat;
     TGifPalette* FPalette; // not owned
