@@ -189,7 +189,10 @@ uint32_t TPlayThread::ClockReading() {
     // The start may lie ahead of now: an idle stretch shortened.
     const int64_t elapsed = static_cast<int32_t>(FClock->Now() - FStartTick);
     const int64_t reading = int64_t{FStartPosition} + elapsed * Factor() / 1000;
-    return static_cast<uint32_t>(std::clamp<int64_t>(reading, 0, UINT32_MAX));
+    // Past 2^32 the reading wraps as time stamps are compared (by their 32-bit
+    // difference): held at the top, a sample stamped after a wrap would never
+    // come due and the play loop would spin.
+    return reading < 0 ? 0 : static_cast<uint32_t>(reading);
 }
 
 void TPlayThread::SkipIdleBefore(uint32_t sampleTime) {
