@@ -13,7 +13,10 @@ canvas { margin: auto; display: block; image-rendering: pixelated; }
            background: #900; white-space: pre-wrap; }
 .bar { display: flex; align-items: center; gap: 6px; padding: 3px 6px; background: #222; }
 .bar button { min-width: 28px; background: #444; color: #eee; border: 0; padding: 2px 6px; }
-.bar input[type=range] { flex: 1; }
+.track { flex: 1; display: flex; flex-direction: column; min-width: 40px; }
+.track input[type=range] { width: 100%; margin: 0; }
+.activity { display: block; width: 100%; height: 6px; }
+.bar button.on { background: #27c; }
 .bar select { background: #444; color: #eee; border: 0; }
 .nails { display: none; height: 63px; overflow-x: auto; overflow-y: hidden; white-space: nowrap;
          background: #000; }
@@ -41,10 +44,12 @@ export function build(root) {
     <button class="play" part="play-button">&#9654;</button>
     <button class="stop" part="stop-button">&#9632;</button>
     <button class="ff" part="fast-forward-button">&#9654;&#9654;</button>
-    <input class="seek" part="seek" type="range" min="0" max="0" value="0" step="1">
+    <div class="track"><input class="seek" part="seek" type="range" min="0" max="0" value="0" step="1">
+      <canvas class="activity" part="activity" height="6"></canvas></div>
     <span class="time" part="time">00:00:00 / 00:00:00</span>
     <select class="speed" part="speed"><option value=""></option>${
       [0.25, 0.5, 1, 1.5, 2, 4, 8, 16].map((r) => `<option value="${r}">${r}x</option>`).join("")}</select>
+    <button class="skip-idle" part="skip-idle-button" aria-pressed="false">Skip idle</button>
   </div>
   <div class="nails" part="nails"></div>
   <canvas class="preview" part="preview"></canvas>
@@ -54,7 +59,8 @@ export function build(root) {
   return {
     frame: $(".frame"), canvas: $("canvas"), message: $(".message"), bar: $(".bar"),
     play: $(".play"), stop: $(".stop"), speed: $(".speed"), ff: $(".ff"), seek: $(".seek"), time: $(".time"),
-    nails: $(".nails"), preview: $(".preview"), menu: $(".menu"),
+    nails: $(".nails"), preview: $(".preview"), menu: $(".menu"), activity: $(".activity"),
+    skipIdle: $(".skip-idle"),
   };
 }
 
@@ -63,4 +69,55 @@ export function formatSeconds(seconds) {
   const s = Math.max(0, Math.floor(seconds));
   const two = (n) => String(n).padStart(2, "0");
   return `${two(Math.floor(s / 3600))}:${two(Math.floor(s / 60) % 60)}:${two(s % 60)}`;
+}
+
+// kivplayer's activity strip: each column the busiest second that covers it on a log
+// scale (a key frame does not drown the rest), idle stretches grey, markers as ticks.
+export function drawActivity(canvas, activity, duration) {
+  const w = Math.max(1, canvas.clientWidth);
+  if (canvas.width !== w) canvas.width = w;
+  const g = canvas.getContext("2d");
+  const h = canvas.height;
+  g.fillStyle = "#333";
+  g.fillRect(0, 0, w, h);
+  if (!(duration > 0) || w < 2) return;
+  const x = (ms) => Math.floor((Math.min(Math.max(ms, 0), duration) / duration) * (w - 1));
+  const column = new Float64Array(w);
+  let most = 0;
+  const s = activity.seconds;
+  for (let i = 0; i + 2 < s.length; i += 3) {
+    if (s[i] * 1000 > duration) continue;
+    const v = Math.log1p(s[i + 1] / 1024 + 4 * s[i + 2]);
+    // A second wider than a column covers all of its columns.
+    for (let c = x(s[i] * 1000), end = Math.max(c + 1, x((s[i] + 1) * 1000)); c < end; ++c)
+      column[c] = Math.max(column[c], v);
+    most = Math.max(most, v);
+  }
+  for (let c = 0; c < w && most > 0; ++c) {
+    if (column[c] <= 0) continue;
+    const f = column[c] / most;
+    g.fillStyle = hsv(0.6 * (1 - f), 0.9, 0.5 + 0.5 * f);
+    g.fillRect(c, 0, 1, h);
+  }
+  g.fillStyle = "rgba(128,128,128,0.78)";
+  for (let i = 0; i + 1 < activity.idle.length; i += 2) {
+    const x0 = x(activity.idle[i]);
+    g.fillRect(x0, 0, Math.max(1, x(activity.idle[i + 1]) - x0), h);
+  }
+  g.fillStyle = "#ffdc00";
+  for (const m of activity.markers) if (m.time <= duration) g.fillRect(x(m.time), 0, 2, h);
+}
+
+// The marker whose tick lies within 3 pixels of x on a strip width wide.
+export function markerAt(markers, duration, x, width) {
+  if (!(duration > 0) || width < 2) return null;
+  return markers.find((m) => m.time <= duration && Math.abs((m.time / duration) * (width - 1) - x) <= 3) || null;
+}
+
+function hsv(hue, sat, val) {
+  const f = (n) => {
+    const k = (n + hue * 6) % 6;
+    return Math.round(255 * (val - val * sat * Math.max(0, Math.min(k, 4 - k, 1))));
+  };
+  return `rgb(${f(5)},${f(3)},${f(1)})`;
 }

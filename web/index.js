@@ -2,7 +2,7 @@
 // native control's, in WebAssembly) runs in a worker that reads the recording by
 // byte ranges and decodes it; this element keeps the control's members, states
 // and events and paints the rectangles the worker hands it.
-import { build, formatSeconds } from "./element-parts.js";
+import { build, drawActivity, formatSeconds, markerAt } from "./element-parts.js";
 
 const S = { closed: 0, opened: 1, playing: 2, paused: 3, stopped: 4, scan: 5, reverse: 6, opening: 7 };
 const Step = { Play: 0, Pause: 1, Stop: 2, Scan: 3, Reverse: 4, Release: 5, Cancel: 6, BeginOpen: 7 };
@@ -56,6 +56,9 @@ export class KivPlayer extends HTMLElement {
     this._retryTimer = 0; // a failed open to be tried again, as the control does
     this._retryDelay = 0; // ms of the last wait; 0 before the first retry
     this._rate = 1; // kept across pause, seek and stop; an open starts at 1
+    this._idle = { on: false, threshold: 2000, cap: 500 }; // kept across opens
+    this._pauseOnMarker = false;
+    this._activity = { seconds: [], idle: [], markers: [] }; // as far as the worker has read
     this._requests = new Map();
     this._requestId = 0;
     this._steps = shared && shared.steps;
@@ -66,6 +69,7 @@ export class KivPlayer extends HTMLElement {
     this._ui = build(this.attachShadow({ mode: "open" }));
     this._ctx = this._ui.canvas.getContext("2d");
     this._wire();
+    this._showRate();
     this._worker = new Worker(new URL("worker.js", import.meta.url));
     this._worker.onmessage = (ev) => this._onMessage(ev.data);
   }
@@ -110,6 +114,25 @@ export class KivPlayer extends HTMLElement {
     this._post({ cmd: "rate", rate });
     this._showRate();
   }
+  get SkipIdle() { return this._idle.on; }
+  set SkipIdle(v) { this._setIdle({ on: boolean(v) }); }
+  get IdleThreshold() { return this._idle.threshold; }
+  set IdleThreshold(v) {
+    if (!(Number(v) >= 100)) throw new Error("Invalid property value");
+    this._setIdle({ threshold: Number(v) | 0 });
+  }
+  get IdleCap() { return this._idle.cap; }
+  set IdleCap(v) {
+    if (!(Number(v) >= 0)) throw new Error("Invalid property value");
+    this._setIdle({ cap: Number(v) | 0 });
+  }
+  get PauseOnMarker() { return this._pauseOnMarker; }
+  set PauseOnMarker(v) { this._pauseOnMarker = boolean(v); }
+  // Only the markers of what has been read are known: a page reads no recording through.
+  get MarkerCount() { return this._activity.markers.length; }
+  get Markers() { return this._activity.markers.map((m) => `${m.time},${m.text}\n`).join(""); }
+  NextMarker() { if (this._playThread) this._post({ cmd: "marker", forward: true }); }
+  PreviousMarker() { if (this._playThread) this._post({ cmd: "marker", forward: false }); }
   get Max() { return this._max; }
   get Min() { return this._min; }
 
@@ -233,6 +256,8 @@ export class KivPlayer extends HTMLElement {
     this._url = resolveAddress(address, document.URL);
     this._ui.message.hidden = true;
     this._ui.nails.classList.remove("shown");
+    this._activity = { seconds: [], idle: [], markers: [] };
+    drawActivity(this._ui.activity, this._activity, 0);
     const id = ++this._openId;
     this._setStatus(S.opening, true);
     this._openStarted = performance.now();
@@ -311,6 +336,7 @@ export class KivPlayer extends HTMLElement {
         this._steps = shared.steps;
         this._captions = shared.captions;
         this._fillMenu();
+        this._ui.skipIdle.textContent = chineseLanguage() ? "跳过空闲" : "Skip idle"; // kivplayer's
         for (const [member, address] of this._early.splice(0)) this._run(member, address);
         break;
       case "opened":
@@ -345,6 +371,16 @@ export class KivPlayer extends HTMLElement {
           this._pos = m.ms;
           this._showPosition(m.ms);
         }
+        break;
+      case "marker":
+        if (!this._playThread) break;
+        this._fire("OnMarker", m.ms);
+        if (this._pauseOnMarker && this._status === S.playing) this.Pause();
+        break;
+      case "activity":
+        if (!this._playThread) break;
+        this._activity = { seconds: m.seconds, idle: m.idle, markers: m.markers };
+        drawActivity(this._ui.activity, this._activity, this._header.duration);
         break;
       case "answered":
         if (this._playThread) this._pos = m.ms;
@@ -432,6 +468,12 @@ export class KivPlayer extends HTMLElement {
     ui.stop.onclick = () => this._guard(() => this.Stop());
     ui.speed.onchange = () => { if (ui.speed.value) this.Rate = Number(ui.speed.value); };
     ui.ff.onclick = () => this._guard(() => this.FastForward());
+    ui.skipIdle.onclick = () => { this.SkipIdle = !this._idle.on; };
+    ui.activity.onmousemove = (e) => {
+      const box = ui.activity.getBoundingClientRect();
+      const m = markerAt(this._activity.markers, this._header.duration, e.clientX - box.left, box.width);
+      ui.activity.title = m ? `${formatSeconds(m.time / 1000)}${m.text ? ` ${m.text}` : ""}` : "";
+    };
     ui.seek.oninput = () => { this._dragging = true; };
     ui.seek.onchange = () => {
       this._dragging = false;
@@ -446,6 +488,7 @@ export class KivPlayer extends HTMLElement {
       if (!document.fullscreenElement && this._mode === dmFull) this._leaveFullScreen();
     });
     new ResizeObserver(() => { if (this._mode === dmAdaptive) this._layout(); }).observe(ui.frame);
+    new ResizeObserver(() => drawActivity(ui.activity, this._activity, this._header.duration)).observe(ui.activity);
     this.addEventListener("keydown", (e) => this._key(e));
     this.addEventListener("keypress", (e) => {
       if (e.key.length === 1) this._fire("OnKeyPress", e.key.charCodeAt(0));
@@ -467,6 +510,13 @@ export class KivPlayer extends HTMLElement {
     }
   }
 
+  _setIdle(change) {
+    Object.assign(this._idle, change);
+    this._post({ cmd: "idle", ...this._idle });
+    this._ui.skipIdle.classList.toggle("on", this._idle.on);
+    this._ui.skipIdle.setAttribute("aria-pressed", String(this._idle.on));
+  }
+
   _showRate() {
     const speed = this._ui.speed;
     const text = `${Number(this._rate.toFixed(2))}x`;
@@ -483,6 +533,8 @@ export class KivPlayer extends HTMLElement {
       this._status === S.playing || this._status === S.scan ? this.Pause() : this.Play());
     else if (step) this.CurrentPosition = Math.max(0, this.CurrentPosition + step);
     else if (e.key === "Home") this.CurrentPosition = 0;
+    else if (e.key === "PageDown") this.NextMarker();
+    else if (e.key === "PageUp") this.PreviousMarker();
     else if (e.key === "f" || e.key === "F") this._chooseFullScreen();
     else if (e.key === "Escape") this._leaveFullScreen();
     else return;
@@ -532,7 +584,8 @@ export class KivPlayer extends HTMLElement {
     if (!this._previewWorker) {
       this._previewWorker = new Worker(new URL("worker.js", import.meta.url));
       this._previewWorker.onmessage = (ev) => this._onPreview(ev.data);
-      this._previewWorker.postMessage({ cmd: "open", id: 0, url: new URL(this._url, document.baseURI).href });
+      this._previewWorker.postMessage({ cmd: "open", id: 0, url: new URL(this._url, document.baseURI).href,
+                                       preview: true });
     }
     if (!this._previewBusy) this._askPreview();
   }

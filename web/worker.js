@@ -19,6 +19,14 @@ let timer = 0;
 let ended = false;
 let lastPlayPos = -1e9;
 let openedUrl = "";
+// Idle skipping as the page set it; each idle stretch is shortened once.
+const idle = { on: false, threshold: 2000, cap: 500, skipped: -1 };
+let drawnPos = -1; // the position when last seen to move, and when
+let drawnTick = 0;
+let activitySent = -1; // the activity table's version last posted, and when
+let activityTick = -1e9;
+let idleReads = false; // the player's engine reads ahead while it waits; a preview's does not
+let idleTimer = 0;
 
 function str(s) {
   const n = E.lengthBytesUTF8(s) + 1;
@@ -71,6 +79,12 @@ function loop() {
   flush(false);
   const pos = E._kiv_position();
   const now = performance.now();
+  if (pos !== drawnPos) {
+    drawnPos = pos;
+    drawnTick = now;
+  }
+  for (let i = 0, n = E._kiv_take_passed(); i < n; ++i) post({ type: "marker", ms: E._kiv_notice(i) });
+  postActivity(false);
   if (now - lastPlayPos >= 100) {
     lastPlayPos = now;
     post({ type: "playpos", ms: pos, ...buffered() });
@@ -81,12 +95,49 @@ function loop() {
     schedule(100); // the server gave nothing: ask again, as the native play loop does
   } else if (next === -1) {
     ended = true;
+    postActivity(true);
     post({ type: "playpos", ms: pos });
     post({ type: "ended", ms: pos });
   } else {
     E._kiv_read_ahead();
+    skipIdleBefore(next, pos);
     schedule((next - clock()) / factor());
   }
+}
+
+// As the native play loop: the stretch's end comes the cap after its start was
+// drawn (or now, when skipping was turned on later than that), and the clock
+// runs on from there, reading below it meanwhile.
+function skipIdleBefore(next, pos) {
+  if (!idle.on || !clockRunning || !E._kiv_idle_at(pos, idle.threshold, scratch)) return;
+  const to = new Float64Array(E.HEAPU8.buffer, scratch, 2)[1];
+  if (next > to || to === idle.skipped) return;
+  idle.skipped = to;
+  startTick = Math.max(drawnTick + idle.cap, performance.now());
+  startPos = to;
+}
+
+// The activity table as far as it has been read, when it changed (at most once a
+// second unless asked at once): for the strip under the slider and the markers.
+function postActivity(now) {
+  const version = E._kiv_activity_version();
+  const tick = performance.now();
+  if (version === activitySent || (!now && tick - activityTick < 1000)) return;
+  activitySent = version;
+  activityTick = tick;
+  const at = E._kiv_activity(idle.threshold, scratch);
+  const packed = new Float64Array(E.HEAPU8.buffer, at, i32(0));
+  let k = 0;
+  const take = (width) => {
+    const n = packed[k++];
+    const part = packed.slice(k, k + n * width);
+    k += n * width;
+    return part;
+  };
+  const seconds = take(3);
+  const stretches = take(2);
+  const markers = Array.from(take(1), (time, i) => ({ time, text: E.UTF8ToString(E._kiv_marker_text(i)) }));
+  post({ type: "activity", seconds, idle: stretches, markers }, [seconds.buffer, stretches.buffer]);
 }
 
 // Min and Max: the first and last buffered time stamps.
@@ -187,6 +238,7 @@ const handlers = {
   },
   open(m) {
     stopLoop();
+    idleReads = !m.preview;
     playing = false;
     clockRunning = false;
     ended = false;
@@ -199,6 +251,7 @@ const handlers = {
     const retryIn = code ? withStr(m.url, (p) => E._kiv_retry_delay(code, p, m.lastDelay || 0)) : 0;
     post({ type: "opened", id: m.id, url: m.url, code, text, width, height, duration, retryIn,
            ms: performance.now() - started });
+    if (!code) postActivity(true);
   },
   close() {
     stopLoop();
@@ -217,7 +270,19 @@ const handlers = {
     else clockRunning = false;
     speed = m.speed || 1;
     ended = false;
+    idle.skipped = -1;
     schedule(0);
+  },
+  idle(m) {
+    Object.assign(idle, { on: m.on, threshold: m.threshold, cap: m.cap, skipped: -1 });
+    activitySent = -1; // the stretches depend on the threshold
+    postActivity(true);
+    if (playing && timer) schedule(0);
+  },
+  // The marker after the position, or before it: a seek there, as the control's.
+  async marker(m) {
+    const ms = E._kiv_marker(m.forward ? 1 : 0);
+    if (ms >= 0) await handlers.seek({ ms });
   },
   // At once, and never moving the position: the clock goes on from where it is.
   rate(m) {
@@ -277,6 +342,8 @@ const handlers = {
       self.kivWindowed = false;
     }
     flush(false);
+    idle.skipped = -1;
+    postActivity(true);
     for (const ms of told) post({ type: "position", ms, ...buffered() });
     post({ type: "answered", id: m.id, ms: E._kiv_position() });
     if (playing) {
@@ -324,6 +391,19 @@ const handlers = {
   },
 };
 
+// While nothing else is asked, the frames buffer fills as the native reading
+// thread fills it (about 2 MiB ahead): seeks nearby draw from it, and its markers
+// and activity are known. One block at a time, so that a command waits for one read at most.
+function readWhileIdle() {
+  idleTimer = 0;
+  if (!idleReads || busy || playing || queue.length || !E._kiv_read_ahead()) {
+    if (E) postActivity(true);
+    return;
+  }
+  postActivity(false);
+  idleTimer = setTimeout(readWhileIdle, 0);
+}
+
 let busy = false;
 async function drain() {
   if (busy || !E) return;
@@ -337,6 +417,7 @@ async function drain() {
     }
   }
   busy = false;
+  if (!idleTimer) idleTimer = setTimeout(readWhileIdle, 0);
 }
 
 self.onmessage = (ev) => {

@@ -17,6 +17,8 @@ public:
     // a recording busy every second; a few tens of MB at most).
     static constexpr size_t kMaxSeconds = 1'000'000;
     static constexpr size_t kMaxMarkers = 100'000;
+    // Going back to a marker within this long after one goes one further back.
+    static constexpr uint32_t kMarkerAgainMs = 1000;
 
     // A new source: everything forgotten.
     void Clear();

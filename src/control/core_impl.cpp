@@ -334,11 +334,9 @@ HRESULT TCore::NextMarker() {
 }
 
 HRESULT TCore::PreviousMarker() {
-    // Pressed again just after a marker it goes one further back.
-    constexpr uint32_t kWithinMs = 1000;
     uint32_t marker = 0;
-    if (FPlayThread &&
-        FContext.Activity.PreviousMarker(FPlayThread->CurrentPosition(), kWithinMs, marker))
+    if (FPlayThread && FContext.Activity.PreviousMarker(FPlayThread->CurrentPosition(),
+                                                        TActivity::kMarkerAgainMs, marker))
         return SetCurrentPosition(static_cast<int32_t>(marker));
     return S_OK;
 }

@@ -1,5 +1,6 @@
 // The engine's face to the worker's script: plain C functions on one engine
 // (one worker per player).
+#include "buffers/activity.h"
 #include "codec/kivdecoder.h"
 #include "control/caption_table.h"
 #include "control/member_steps.h"
@@ -13,8 +14,11 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace kiv;
 
@@ -27,6 +31,8 @@ TWebEngine& Engine() {
 TWebSurface gSurface;
 std::vector<uint32_t> gNotices;
 std::string gText;
+std::vector<double> gPacked;   // kiv_activity's answer
+std::vector<TMarker> gMarkers; // the markers it packed
 
 const TBitmap24* Picture() {
     TSampleDrawer* d = Engine().Drawer();
@@ -131,7 +137,70 @@ EMSCRIPTEN_KEEPALIVE double kiv_notice(int i) {
 }
 
 EMSCRIPTEN_KEEPALIVE double kiv_play_to(double clock, int budget) {
-    return static_cast<double>(Engine().PlayTo(static_cast<uint32_t>(clock), budget));
+    // Ahead of a shortened idle stretch the clock reads below its start, even below 0.
+    const double ms = std::clamp(clock, 0.0, double{UINT32_MAX});
+    return static_cast<double>(Engine().PlayTo(static_cast<uint32_t>(ms), budget));
+}
+
+// The markers the last plays drew: their times go to the notices; their count.
+EMSCRIPTEN_KEEPALIVE int kiv_take_passed() {
+    gNotices = Engine().TakePassedMarkers();
+    return static_cast<int>(gNotices.size());
+}
+
+// The marker after the position, or the one before it as PreviousMarker goes; -1
+// when there is none.
+EMSCRIPTEN_KEEPALIVE double kiv_marker(int forward) {
+    const TActivity& a = Engine().Context().Activity;
+    const uint32_t at = Engine().CurrentPosition();
+    uint32_t marker = 0;
+    const bool found = forward ? a.NextMarker(at, marker)
+                               : a.PreviousMarker(at, TActivity::kMarkerAgainMs, marker);
+    return found ? static_cast<double>(marker) : -1.0;
+}
+
+// The idle stretch longer than threshold that holds time: out from, to; 0 when none.
+EMSCRIPTEN_KEEPALIVE int kiv_idle_at(double time, double threshold, double* out) {
+    TIdleStretch stretch;
+    if (!Engine().Context().Activity.IdleStretchAt(static_cast<uint32_t>(time),
+                                                   static_cast<uint32_t>(threshold), stretch))
+        return 0;
+    out[0] = stretch.From;
+    out[1] = stretch.To;
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE double kiv_activity_version() {
+    return Engine().ActivityVersion();
+}
+
+// The activity table as far as it has been read, packed for the strip: the count
+// of seconds, then each second's (second, picture bytes, pointer samples); the count
+// of idle stretches longer than threshold, then each (from, to); the count of
+// markers, then their times (their texts from kiv_marker_text). out: the doubles.
+EMSCRIPTEN_KEEPALIVE const double* kiv_activity(double threshold, int32_t* out) {
+    const TActivity& a = Engine().Context().Activity;
+    const std::vector<TActivitySecond> seconds = a.Seconds();
+    const std::vector<TIdleStretch> idle = a.IdleStretches(static_cast<uint32_t>(threshold));
+    gMarkers = a.Markers();
+    const auto d = [](auto v) { return static_cast<double>(v); };
+    gPacked.clear();
+    gPacked.reserve(3 + seconds.size() * 3 + idle.size() * 2 + gMarkers.size());
+    gPacked.push_back(d(seconds.size()));
+    for (const TActivitySecond& s : seconds)
+        gPacked.insert(gPacked.end(), {d(s.Second), d(s.PictureBytes), d(s.PointerSamples)});
+    gPacked.push_back(d(idle.size()));
+    for (const TIdleStretch& i : idle)
+        gPacked.insert(gPacked.end(), {d(i.From), d(i.To)});
+    gPacked.push_back(d(gMarkers.size()));
+    for (const TMarker& m : gMarkers)
+        gPacked.push_back(m.Time);
+    out[0] = static_cast<int32_t>(gPacked.size());
+    return gPacked.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* kiv_marker_text(int i) {
+    return i >= 0 && static_cast<size_t>(i) < gMarkers.size() ? gMarkers[i].Text.c_str() : "";
 }
 
 EMSCRIPTEN_KEEPALIVE double kiv_next_time(int budget) {
@@ -142,8 +211,8 @@ EMSCRIPTEN_KEEPALIVE void kiv_stop() {
     Engine().Stop();
 }
 
-EMSCRIPTEN_KEEPALIVE void kiv_read_ahead() {
-    Engine().ReadAhead();
+EMSCRIPTEN_KEEPALIVE int kiv_read_ahead() {
+    return Engine().ReadAhead() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE double kiv_position() {

@@ -42,6 +42,9 @@ void TWebEngine::Close() {
     FContext.Frames.Clear();
     FContext.KeyFrames.Clear();
     FContext.IndexTable.Clear();
+    FContext.Activity.Clear();
+    ++FActivityVersion;
+    FPassedMarkers.clear();
     FEntries.clear();
     FCutter.Clear();
     FCurrentIndex = -1;
@@ -85,6 +88,9 @@ bool TWebEngine::ReadBlock(int64_t target, int32_t& found) {
             return true;
         }
         const uint32_t time = SampleTimeStamp(record.get());
+        // Only what has been read is known: a page does not read a recording through.
+        FContext.Activity.Note(record.get());
+        ++FActivityVersion;
         const int32_t index = FContext.Frames.AddSample(std::move(record));
         if (target >= 0 && found < 0) {
             if (time > target)
@@ -244,15 +250,17 @@ int64_t TWebEngine::PlayTo(uint32_t clock, int budget) {
         const uint8_t* sample = FContext.Frames.Sample(FCurrentIndex);
         FCurrentPosition = SampleTimeStamp(sample);
         DrawOne(sample, "DrawSampleOneByOne");
+        if (SampleKind(sample) == skMarker) FPassedMarkers.push_back(FCurrentPosition);
         int32_t current = FCurrentIndex;
         if (FContext.Frames.Trim(current)) FCurrentIndex = current;
     }
 }
 
-void TWebEngine::ReadAhead() {
-    if (!FDrawer || FExhausted || FContext.Frames.IsFull()) return;
+bool TWebEngine::ReadAhead() {
+    if (!FDrawer || FExhausted || FContext.Frames.IsFull() || !FContext.Frames.HasRoom())
+        return false;
     int32_t unused = -1;
-    ReadBlock(-1, unused);
+    return ReadBlock(-1, unused);
 }
 
 void TWebEngine::Stop() {

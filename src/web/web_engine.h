@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kiv {
@@ -45,8 +46,13 @@ public:
     int64_t NextTime(int budget);
     // Back to the start, nothing shown: the play thread's stop.
     void Stop();
-    // Reads ahead one block while the frames buffer is not full.
-    void ReadAhead();
+    // Reads ahead one block while the frames buffer is not full; whether it read.
+    bool ReadAhead();
+
+    // The times of the markers PlayTo drew since the last call, in order.
+    std::vector<uint32_t> TakePassedMarkers() { return std::exchange(FPassedMarkers, {}); }
+    // Changes whenever records are noted in the activity table.
+    uint32_t ActivityVersion() const { return FActivityVersion; }
 
     uint32_t CurrentPosition() const { return FCurrentPosition; }
     TSampleDrawer* Drawer() { return FDrawer.get(); }
@@ -83,6 +89,8 @@ private:
     bool FSeekPending = false;     // a seek waits for bytes fetched ahead
     uint32_t FSeekTarget = 0;
     int32_t FSeekFound = -1, FSeekDrawn = -1; // the pending seek's target index, last drawn
+    std::vector<uint32_t> FPassedMarkers;
+    uint32_t FActivityVersion = 0;
 };
 
 } // namespace kiv

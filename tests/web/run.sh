@@ -36,6 +36,9 @@ kivtool=$build/apps/kivtool/kivtool
 # One key frame and 43 MB of regions after it: more than the frames buffer holds.
 "$kivtool" synth "$root/long.kiv" --seconds 80 --width 1280 --height 720 --keyframe-ms 1000000 \
   --compression raw --nails 0 --idle-ms 0 >/dev/null
+# Markers every 7 s, each followed by 3 s in which nothing changes.
+"$kivtool" synth "$root/nav.kiv" --seconds 30 --width 640 --height 480 --keyframe-ms 4000 \
+  --marker-ms 7000 --idle-ms 3000 --nails 0 >/dev/null
 # Damaged copies: a wrong magic, and an index cut off.
 python3 - "$root" <<'PY'
 import sys, os

@@ -54,7 +54,7 @@ const helpers = () => {
     for (const [k, v] of Object.entries(attrs)) el.setAttribute(k, v);
     window.log = [];
     window.waiters = [];
-    for (const name of ["OnPlayStateChanged", "OnPositionChanged", "OnDisplayModeChanged", "OnSkip",
+    for (const name of ["OnPlayStateChanged", "OnPositionChanged", "OnDisplayModeChanged", "OnSkip", "OnMarker",
                         "KivError"]) {
       el.addEventListener(name, (e) => {
         window.log.push([name, e.detail]);
@@ -358,6 +358,74 @@ try {
     return el.shadowRoot.querySelector("[part=bar]").hidden;
   });
   check(hidden, `controls="none" hides the bar`);
+
+  // Finding the moment: markers as far as read (the engine reads ahead while it
+  // waits), PageUp/PageDown, pausing on a marker, idle skipping, the activity strip.
+  const wanted = execFileSync(args.kivtool, ["markers", path.join(args.root, "nav.kiv")]).toString();
+  const nav = await page.evaluate(async () => {
+    const el = window.make({ autostart: "false" });
+    el.Open("nav.kiv");
+    await window.until("OnPlayStateChanged", 1);
+    while (el.MarkerCount < 5) await window.sleep(50); // the table comes as the worker reads
+    el.focus();
+    return el.Markers;
+  });
+  check(nav === wanted, `Markers lists kivtool markers' lines (${JSON.stringify(nav)})`);
+  const jumps = [];
+  for (const key of ["PageDown", "PageDown", "PageUp", "PageUp"]) {
+    await page.keyboard.press(key);
+    await page.evaluate(() => window.el.getBuffer());
+    jumps.push(await page.evaluate(() => window.el.CurrentPosition));
+  }
+  const times = wanted.split("\n").filter(Boolean).map((l) => Number(l.split(",")[0]));
+  check(JSON.stringify(jumps) === JSON.stringify([times[0], times[1], times[0], times[0]]),
+        `PageDown, PageDown, PageUp (pressed again within a second), PageUp go to ${jumps}`);
+  const refusals = await page.evaluate(() => ["IdleThreshold = 99", "IdleCap = -1"].map((set) => {
+    try {
+      eval(`window.el.${set}`);
+      return "taken";
+    } catch (e) {
+      return e.message;
+    }
+  }));
+  check(refusals.join() === "Invalid property value,Invalid property value", `out of range: ${refusals}`);
+  const onMarker = await page.evaluate(async (marker) => {
+    const el = window.el;
+    el.PauseOnMarker = true;
+    el.CurrentPosition = marker - 600;
+    await el.getBuffer();
+    el.Play();
+    await window.until("OnPlayStateChanged", 3);
+    await el.getBuffer(); // answered after the worker's "paused"
+    return { marker: window.log.filter(([n]) => n === "OnMarker").map(([, d]) => d[0]), at: el.CurrentPosition };
+  }, times[1]);
+  check(onMarker.marker[0] === times[1] && onMarker.at >= times[1] && onMarker.at < times[1] + 500,
+        `PauseOnMarker: OnMarker(${onMarker.marker}), paused at ${onMarker.at}`);
+  // Unskipped, the idle stretch after the first marker alone takes more than 2.8 s to play.
+  const skipped = await page.evaluate(async (from) => {
+    const el = window.el;
+    el.PauseOnMarker = false;
+    el.shadowRoot.querySelector("[part=skip-idle-button]").click();
+    el.IdleCap = 0;
+    el.CurrentPosition = from;
+    await el.getBuffer();
+    const started = performance.now();
+    el.Play();
+    while (el.CurrentPosition < from + 4000) await window.sleep(20);
+    el.Pause();
+    return { on: el.SkipIdle, ms: performance.now() - started };
+  }, times[0] - 1000);
+  check(skipped.on && skipped.ms < 2800, `skip idle plays 4 s around an idle stretch in ${skipped.ms} ms`);
+  const strip = await page.evaluate(() => {
+    const c = window.el.shadowRoot.querySelector("[part=activity]");
+    const d = c.getContext("2d").getImageData(0, 0, c.width, 1).data;
+    const seen = new Set();
+    for (let i = 0; i < d.length; i += 4)
+      seen.add(d[i] === 255 && d[i + 1] === 220 ? "marker" : d[i] === d[i + 1] && d[i] > 0x40 ? "idle" : "");
+    return [c.width, ...[...seen].filter(Boolean).sort()];
+  });
+  check(strip[0] > 100 && strip.includes("marker") && strip.includes("idle"),
+        `the activity strip shows markers and idle stretches (${strip})`);
 } finally {
   await browser.close();
   rmSync(profile, { recursive: true, force: true });
