@@ -2,7 +2,7 @@
 // sparse recording, and seek latency against decoding the same samples alone.
 //   bench_playback timing SECONDS      lateness over a synthetic recording
 //   bench_playback sparse SECONDS      CPU time, one sample every 2 s
-//   bench_playback seek FILE COUNT     random seeks
+//   bench_playback seek FILE COUNT [ADDRESS]  random seeks (of FILE served at ADDRESS)
 #include "bench_util.h"
 #include "codec/kivdecoder.h"
 #include "control/core_impl.h"
@@ -174,8 +174,10 @@ int Sparse(int seconds) {
     return 0;
 }
 
-int Seek(const std::string& path, int count) {
-    TSession s(path);
+// The player opens address (the file itself, or the same file from a web server);
+// the reference decoding reads the file.
+int Seek(const std::string& path, int count, const std::string& address) {
+    TSession s(address);
     InitDecoder();
     const uint32_t duration = s.Core.Duration();
     std::mt19937 rng(42);
@@ -258,7 +260,9 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "timing") return Timing(argc > 2 ? std::atoi(argv[2]) : 20);
     if (mode == "sparse") return Sparse(argc > 2 ? std::atoi(argv[2]) : 10);
-    if (mode == "seek" && argc > 2) return Seek(argv[2], argc > 3 ? std::atoi(argv[3]) : 30);
-    std::fprintf(stderr, "usage: bench_playback timing [S] | sparse [S] | seek FILE [COUNT]\n");
+    if (mode == "seek" && argc > 2)
+        return Seek(argv[2], argc > 3 ? std::atoi(argv[3]) : 30, argc > 4 ? argv[4] : argv[2]);
+    std::fprintf(stderr,
+                 "usage: bench_playback timing [S] | sparse [S] | seek FILE [COUNT [ADDRESS]]\n");
     return 2;
 }

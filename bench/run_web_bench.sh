@@ -66,6 +66,10 @@ if [ -x "$build/bench/bench_read" ]; then
   KIV_BENCH_RECORDING=$site/big.kiv KIV_BENCH_URL=$url/big.kiv "$build/bench/bench_read" \
     --benchmark_filter='BM_SeekLatency/http' --benchmark_counters_tabular=true 2>/dev/null | grep -E 'p50|Seek'
 fi
+if [ -x "$build/bench/bench_playback" ]; then
+  echo "native seek, request to picture (bench_playback: 20 random targets, from nginx):"
+  "$build/bench/bench_playback" seek "$site/big.kiv" 20 "$url/big.kiv" | head -n 1
+fi
 t0=$(date +%s%N); "$kivtool" verify "$site/demo.kiv" | tail -n 1; t1=$(date +%s%N)
 echo "native decoding of every payload of the demo (kivtool verify): $(( (t1 - t0) / 1000000 )) ms"
 cpu=$( { /usr/bin/time -f '%U %S' "$kivtool" play "$site/demo.kiv" --seconds 30 >/dev/null; } 2>&1 | tail -n 1)

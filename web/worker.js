@@ -206,7 +206,7 @@ function fetchAhead(url, from, to) {
       const end = from + starts[i + 1];
       ++inFlight;
       try {
-        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal });
+        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal, cache: "no-store" });
         const m = /bytes +([0-9]+)/.exec(r.headers.get("Content-Range") || "");
         if (r.status !== 206 || !m || Number(m[1]) !== at) throw new Error("not the range asked for");
         const body = new Uint8Array(await r.arrayBuffer());
