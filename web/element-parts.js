@@ -33,6 +33,14 @@ canvas { margin: auto; display: block; image-rendering: pixelated; }
 .menu div { padding: 3px 10px; cursor: default; }
 .menu div:hover { background: #39f; color: #fff; }
 .menu .checked::before { content: "\\2713 "; }
+.menu hr { margin: 2px 0; border: 0; border-top: 1px solid #aaa; }
+.dialog { position: absolute; left: 0; top: 0; z-index: 4; background: #ece9d8; color: #000;
+          border: 1px solid #666; font: 12px Arial, sans-serif; padding: 0 0 8px; min-width: 240px; }
+.dialog[part=about] { left: 50%; top: 50%; transform: translate(-50%, -50%); }
+.dialog .title { background: #0a246a; color: #fff; padding: 2px 6px; font-weight: bold; }
+.dialog fieldset { margin: 8px 12px; display: grid; grid-template-columns: auto auto auto auto; gap: 4px 10px; }
+.dialog .body { padding: 12px 16px; text-align: center; }
+.dialog button { display: block; margin: 0 auto; min-width: 75px; }
 `;
 
 export function build(root) {
@@ -54,13 +62,18 @@ export function build(root) {
   <div class="nails" part="nails"></div>
   <canvas class="preview" part="preview"></canvas>
   <div class="menu" part="menu"></div>
+  <div class="dialog" part="statistics" hidden><div class="title"></div><fieldset><legend></legend>
+    ${["From", "To", "Frames", "Bytes", "BPS", "Duration"].map((n) =>
+      `<span data-caption="${n}"></span><span data-figure="${n}"></span>`).join("")}</fieldset><button></button></div>
+  <div class="dialog" part="about" hidden><div class="title"></div>
+    <div class="body"><b>Corvale KivPlayer </b><br><b class="version"></b></div><button></button></div>
 </div>`;
   const $ = (s) => root.querySelector(s);
   return {
     frame: $(".frame"), canvas: $("canvas"), message: $(".message"), bar: $(".bar"),
     play: $(".play"), stop: $(".stop"), speed: $(".speed"), ff: $(".ff"), seek: $(".seek"), time: $(".time"),
     nails: $(".nails"), preview: $(".preview"), menu: $(".menu"), activity: $(".activity"),
-    skipIdle: $(".skip-idle"),
+    skipIdle: $(".skip-idle"), statistics: $("[part=statistics]"), about: $("[part=about]"),
   };
 }
 
@@ -120,4 +133,43 @@ function hsv(hue, sat, val) {
     return Math.round(255 * (val - val * sat * Math.max(0, Math.min(k, 4 - k, 1))));
   };
   return `rgb(${f(5)},${f(3)},${f(1)})`;
+}
+
+// The control's statistics dialog: its captions (TCaption order from StatusForm on)
+// and, twice a second while shown, the figures ask() resolves to.
+export function showStatistics(box, captions, ask) {
+  const [title, group, from, to, frames, bytes, speed, length, close] = captions;
+  box.querySelector(".title").textContent = title;
+  box.querySelector("legend").textContent = group;
+  const names = { From: from, To: to, Frames: frames, Bytes: bytes, BPS: speed, Duration: length };
+  for (const [n, text] of Object.entries(names)) box.querySelector(`[data-caption=${n}]`).textContent = text;
+  box.querySelector("button").textContent = close;
+  const set = (n, text) => { box.querySelector(`[data-figure=${n}]`).textContent = text; };
+  const time = (ms) => formatSeconds(ms / 1000);
+  const refresh = () => ask().then((s) => {
+    if (!s.reading) return; // without a recording the figures stay as they were
+    const [first, last, count, held, kbps, duration] = s.figures;
+    set("From", time(first));
+    set("To", time(last));
+    set("Frames", String(count));
+    set("Bytes", `${held >>> 10}K`); // of the low 32 bits, as the control shows it
+    set("BPS", `${kbps} Kbps`);
+    set("Duration", time(duration));
+  });
+  clearInterval(box.timer);
+  box.timer = setInterval(refresh, 500);
+  box.querySelector("button").onclick = () => {
+    clearInterval(box.timer);
+    box.hidden = true;
+  };
+  box.hidden = false;
+  return refresh();
+}
+
+export function showAbout(box, [title, ok], version) {
+  box.querySelector(".title").textContent = title;
+  box.querySelector(".version").textContent = version;
+  box.querySelector("button").textContent = ok;
+  box.querySelector("button").onclick = () => { box.hidden = true; };
+  box.hidden = false;
 }

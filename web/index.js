@@ -2,12 +2,13 @@
 // native control's, in WebAssembly) runs in a worker that reads the recording by
 // byte ranges and decodes it; this element keeps the control's members, states
 // and events and paints the rectangles the worker hands it.
-import { build, drawActivity, formatSeconds, markerAt } from "./element-parts.js";
+import { build, drawActivity, formatSeconds, markerAt, showAbout, showStatistics } from "./element-parts.js";
 
 const S = { closed: 0, opened: 1, playing: 2, paused: 3, stopped: 4, scan: 5, reverse: 6, opening: 7 };
 const Step = { Play: 0, Pause: 1, Stop: 2, Scan: 3, Reverse: 4, Release: 5, Cancel: 6, BeginOpen: 7 };
 const Member = { Open: 0, Close: 1, Play: 2, Pause: 3, Stop: 4, FastForward: 5, FastReverse: 6 };
-const Caption = { DisplayMode: 0, Full: 1, Original: 2, Adaptive: 3 };
+const Caption = { DisplayMode: 0, Full: 1, Original: 2, Adaptive: 3, Status: 4, About: 5, StatusForm: 6,
+                  AboutForm: 15 };
 const dmAdaptive = 0, dmFull = 1, dmOriginal = 2;
 
 // The control's own: "%7B", "%7D" and "%20" decoded; a bare name is taken from
@@ -199,12 +200,18 @@ export class KivPlayer extends HTMLElement {
       if (mode !== undefined) this.DisplayMode = mode;
     } else if (name === "controls") this._ui.bar.hidden = value === "none";
   }
+  // The form's own events: OnCreate and OnDestroy as the element joins and leaves
+  // the page, OnActivate and OnDeactivate as focus comes and goes, OnPaint when
+  // its area is laid out anew, OnDblClick.
   connectedCallback() {
     if (!this.hasAttribute("tabindex")) this.tabIndex = 0; // keys reach the player
+    this._fire("OnCreate");
   }
   disconnectedCallback() {
     this._cancelRetry();
+    clearInterval(this._ui.statistics.timer);
     if (this._status !== S.closed) this.Close();
+    this._fire("OnDestroy");
   }
 
   // ----- the state machine, from the control's table -----
@@ -332,7 +339,7 @@ export class KivPlayer extends HTMLElement {
   _onMessage(m) {
     switch (m.type) {
       case "ready":
-        shared = shared || { steps: m.steps, captions: m.captions[chineseLanguage() ? 1 : 0] };
+        shared = shared || { steps: m.steps, captions: m.captions[chineseLanguage() ? 1 : 0], version: m.version };
         this._steps = shared.steps;
         this._captions = shared.captions;
         this._fillMenu();
@@ -484,6 +491,14 @@ export class KivPlayer extends HTMLElement {
     ui.canvas.onclick = () => this._fire("OnClick");
     ui.frame.onclick = (e) => { if (e.target === ui.frame) this._fire("OnClick"); };
     ui.canvas.ondblclick = () => (this._mode === dmFull ? this._leaveFullScreen() : this._chooseFullScreen());
+    ui.frame.addEventListener("dblclick", () => this._fire("OnDblClick"));
+    this.addEventListener("focusin", () => { if (!this._active) this._fire("OnActivate"); this._active = true; });
+    this.addEventListener("focusout", (e) => {
+      if (this.contains(e.relatedTarget) || this.shadowRoot.contains(e.relatedTarget)) return;
+      this._active = false;
+      this._fire("OnDeactivate");
+    });
+    new ResizeObserver(() => this._fire("OnPaint")).observe(this);
     document.addEventListener("fullscreenchange", () => {
       if (!document.fullscreenElement && this._mode === dmFull) this._leaveFullScreen();
     });
@@ -562,6 +577,21 @@ export class KivPlayer extends HTMLElement {
     item(c[Caption.Full], dmFull);
     item(c[Caption.Original], dmOriginal);
     item(c[Caption.Adaptive], dmAdaptive);
+    const dialog = (text, name, show) => {
+      menu.append(document.createElement("hr"));
+      const d = document.createElement("div");
+      d.textContent = text;
+      d.dataset.dialog = name;
+      d.onclick = () => {
+        menu.style.display = "none";
+        show();
+      };
+      menu.append(d);
+    };
+    dialog(c[Caption.Status], "statistics", () => showStatistics(this._ui.statistics,
+      c.slice(Caption.StatusForm, Caption.AboutForm), () => this._request({ cmd: "statistics" })));
+    dialog(c[Caption.About], "about", () => showAbout(this._ui.about, c.slice(Caption.AboutForm),
+                                                      shared.version));
   }
 
   _showMenu(e) {

@@ -377,6 +377,11 @@ const handlers = {
     const pixels = E.HEAPU8.slice(at, at + size).buffer;
     post({ type: "picture", id: m.id, width, height, pixels }, [pixels]);
   },
+  statistics(m) {
+    const reading = E._kiv_statistics(scratch) === 1;
+    const f = Array.from(new Float64Array(E.HEAPU8.buffer, scratch, 6));
+    post({ type: "statistics", id: m.id, reading, figures: f });
+  },
   buffer(m) {
     post({ type: "buffer", id: m.id, ...buffered() });
   },
@@ -443,6 +448,6 @@ KivEngine().then((engine) => {
   const captions = [[], []];
   for (let i = 0; E._kiv_caption(i, 0); ++i)
     for (const zh of [0, 1]) captions[zh].push(E.UTF8ToString(E._kiv_caption(i, zh)));
-  post({ type: "ready", steps, captions });
+  post({ type: "ready", steps, captions, version: E.UTF8ToString(E._kiv_version()) });
   drain();
 });

@@ -77,6 +77,11 @@ EMSCRIPTEN_KEEPALIVE int kiv_member_steps(int member, int status, uint8_t* out) 
     return n;
 }
 
+// The version the About box shows, the native library's.
+EMSCRIPTEN_KEEPALIVE const char* kiv_version() {
+    return KIV_FILE_VERSION;
+}
+
 // Caption i in Chinese or English; null past the table.
 EMSCRIPTEN_KEEPALIVE const char* kiv_caption(int i, int chinese) {
     if (i < 0 || static_cast<size_t>(i) >= std::size(kCaptionTable)) return nullptr;
@@ -217,6 +222,17 @@ EMSCRIPTEN_KEEPALIVE int kiv_read_ahead() {
 
 EMSCRIPTEN_KEEPALIVE double kiv_position() {
     return Engine().CurrentPosition();
+}
+
+// The statistics dialog's figures: first and last buffered time stamps, samples,
+// bytes buffered, kbit/s of the current pass, duration; 0 without a recording.
+EMSCRIPTEN_KEEPALIVE int kiv_statistics(double* out) {
+    const TStatistics s = Engine().Statistics();
+    const auto d = [](auto v) { return static_cast<double>(v); };
+    const double figures[] = {d(s.FirstTimeStamp), d(s.LastTimeStamp), d(s.Samples),
+                              d(s.Bytes),          d(s.BitRate),       d(s.Duration)};
+    std::copy(std::begin(figures), std::end(figures), out);
+    return s.Reading ? 1 : 0;
 }
 
 // First and last buffered time stamps (Min, Max), bytes read so far.

@@ -4,6 +4,8 @@
 #include "net/address.h"
 #include "platform/debug_log.h"
 
+#include <emscripten.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +56,8 @@ void TWebEngine::Close() {
 
 void TWebEngine::Rewind(int64_t position) {
     FSeekPending = false;
+    FPassBytes = 0;
+    FPassStart = FLastReadTick = emscripten_get_now();
     FContext.Frames.Clear();
     FCutter.Clear();
     FCurrentIndex = -1;
@@ -77,6 +81,8 @@ bool TWebEngine::ReadBlock(int64_t target, int32_t& found) {
         std::min<int64_t>({TWebRangeStream::kBlockSize, FCutter.Room(), end - at}));
     const int32_t got = want > 0 ? FStream->Read(FCutter.Tail(), want) : 0;
     if (got <= 0) return false;
+    FPassBytes += static_cast<uint64_t>(got);
+    FLastReadTick = emscripten_get_now();
     FCutter.Commit(static_cast<uint32_t>(got));
     for (;;) {
         TSampleBlock record;
@@ -254,6 +260,22 @@ int64_t TWebEngine::PlayTo(uint32_t clock, int budget) {
         int32_t current = FCurrentIndex;
         if (FContext.Frames.Trim(current)) FCurrentIndex = current;
     }
+}
+
+TStatistics TWebEngine::Statistics() const {
+    TStatistics s;
+    const TFramesBuffer& frames = FContext.Frames;
+    s.Reading = FDrawer != nullptr;
+    s.FirstTimeStamp = frames.FirstTimeStamp();
+    s.LastTimeStamp = frames.LastTimeStamp();
+    s.Samples = frames.Count();
+    s.Bytes = static_cast<uint64_t>(frames.ByteCount()) + FCutter.Used();
+    s.Duration = FContext.Header.Duration;
+    // kbit/s: bits per millisecond of the pass so far.
+    if (FLastReadTick > FPassStart)
+        s.BitRate = static_cast<int32_t>(static_cast<double>(FPassBytes) * 8 /
+                                         (FLastReadTick - FPassStart));
+    return s;
 }
 
 bool TWebEngine::ReadAhead() {

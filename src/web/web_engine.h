@@ -4,6 +4,7 @@
 #pragma once
 
 #include "buffers/play_context.h"
+#include "control/control_types.h"
 #include "format/record_cutter.h"
 #include "playback/sample_drawer.h"
 #include "web/range_stream.h"
@@ -54,6 +55,9 @@ public:
     // Changes whenever records are noted in the activity table.
     uint32_t ActivityVersion() const { return FActivityVersion; }
 
+    // The statistics dialog's figures, as the native core gives them.
+    TStatistics Statistics() const;
+
     uint32_t CurrentPosition() const { return FCurrentPosition; }
     TSampleDrawer* Drawer() { return FDrawer.get(); }
     TPlayContext& Context() { return FContext; }
@@ -90,6 +94,8 @@ private:
     uint32_t FSeekTarget = 0;
     int32_t FSeekFound = -1, FSeekDrawn = -1; // the pending seek's target index, last drawn
     std::vector<uint32_t> FPassedMarkers;
+    uint64_t FPassBytes = 0;                  // read since the last rewind, for the bit rate
+    double FPassStart = 0, FLastReadTick = 0; // ms
     uint32_t FActivityVersion = 0;
 };
 

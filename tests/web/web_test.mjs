@@ -351,8 +351,41 @@ try {
   const menu = await page.evaluate(() =>
     [...window.el.shadowRoot.querySelectorAll("[part=menu] div")].map((d) => d.textContent));
   check(JSON.stringify(menu) === JSON.stringify(["Display Mode", "Full screen (Double Click)", "Original size",
-                                                  "Full of window"]),
+                                                  "Full of window", "Statistic", "About"]),
         `the menu's captions are the control's English ones (${menu})`);
+  // The form's events, in the order a page sees them.
+  const formEvents = await page.evaluate(async () => {
+    const seen = [];
+    const el = document.createElement("kiv-player");
+    for (const name of ["OnCreate", "OnActivate", "OnDeactivate", "OnDblClick", "OnPaint", "OnDestroy"])
+      el.attachEvent(name, () => seen.at(-1) !== name && seen.push(name));
+    const other = document.createElement("button");
+    document.body.append(el, other);
+    for (let i = 0; i < 2; ++i) await new Promise(requestAnimationFrame); // layout, then its observers
+    el.focus();
+    other.focus();
+    el.shadowRoot.querySelector("[part=frame]").dispatchEvent(new MouseEvent("dblclick", { bubbles: true }));
+    el.remove();
+    other.remove();
+    return seen.join();
+  });
+  check(formEvents === "OnCreate,OnPaint,OnActivate,OnDeactivate,OnDblClick,OnDestroy",
+        `the form's events: ${formEvents}`);
+  // Its two dialogs: the buffer's figures (refreshed while shown) and the version.
+  const dialogs = await page.evaluate(async () => {
+    const root = window.el.shadowRoot;
+    const text = (part) => root.querySelector(`[part=${part}]`).innerText.replace(/\s+/g, " ").trim();
+    root.querySelector("[data-dialog=statistics]").click();
+    const box = root.querySelector("[part=statistics]");
+    while (!box.querySelector("[data-figure=Frames]").textContent) await window.sleep(20);
+    root.querySelector("[data-dialog=about]").click();
+    const shown = [text("statistics"), text("about")];
+    box.querySelector("button").click();
+    return [...shown, box.hidden];
+  });
+  check(/^Statistic Buffer status Start: \d\d:\d\d:\d\d Stop: \d\d:\d\d:\d\d Frames: [1-9]\d* Bytes: \d+K Speed: \d+ Kbps Length: 00:00:20 Close$/.test(dialogs[0]) &&
+        /^About Corvale KivPlayer \d+\.\d+\.\d+\.\d+ OK$/.test(dialogs[1]) && dialogs[2],
+        `Statistic and About show the control's figures and version, Close closes (${dialogs.slice(0, 2).join(" | ")})`);
   const hidden = await page.evaluate(() => {
     const el = window.make({ controls: "none" });
     return el.shadowRoot.querySelector("[part=bar]").hidden;
@@ -446,7 +479,8 @@ try {
       await new Promise((r) => new MutationObserver(r).observe(m, { childList: true }));
     return [navigator.language, ...[...el.shadowRoot.querySelectorAll("[part=menu] div")].map((d) => d.textContent)];
   });
-  check(JSON.stringify(menu) === JSON.stringify(["zh-CN", "显示模式", "全屏幕(双击鼠标左键)", "实际大小", "自适应"]),
+  check(JSON.stringify(menu) === JSON.stringify(["zh-CN", "显示模式", "全屏幕(双击鼠标左键)", "实际大小", "自适应",
+                                                  "统计信息", "关于"]),
         `zh-CN gets the Chinese captions (${menu})`);
 } finally {
   await zh.close();
