@@ -339,7 +339,8 @@ export class KivPlayer extends HTMLElement {
   _onMessage(m) {
     switch (m.type) {
       case "ready":
-        shared = shared || { steps: m.steps, captions: m.captions[chineseLanguage() ? 1 : 0], version: m.version };
+        shared = shared ||
+          { steps: m.steps, captions: m.captions[chineseLanguage() ? 1 : 0], version: m.version };
         this._steps = shared.steps;
         this._captions = shared.captions;
         this._fillMenu();
@@ -492,7 +493,10 @@ export class KivPlayer extends HTMLElement {
     ui.frame.onclick = (e) => { if (e.target === ui.frame) this._fire("OnClick"); };
     ui.canvas.ondblclick = () => (this._mode === dmFull ? this._leaveFullScreen() : this._chooseFullScreen());
     ui.frame.addEventListener("dblclick", () => this._fire("OnDblClick"));
-    this.addEventListener("focusin", () => { if (!this._active) this._fire("OnActivate"); this._active = true; });
+    this.addEventListener("focusin", () => {
+      if (!this._active) this._fire("OnActivate");
+      this._active = true;
+    });
     this.addEventListener("focusout", (e) => {
       if (this.contains(e.relatedTarget) || this.shadowRoot.contains(e.relatedTarget)) return;
       this._active = false;
@@ -503,7 +507,8 @@ export class KivPlayer extends HTMLElement {
       if (!document.fullscreenElement && this._mode === dmFull) this._leaveFullScreen();
     });
     new ResizeObserver(() => { if (this._mode === dmAdaptive) this._layout(); }).observe(ui.frame);
-    new ResizeObserver(() => drawActivity(ui.activity, this._activity, this._header.duration)).observe(ui.activity);
+    new ResizeObserver(() => drawActivity(ui.activity, this._activity, this._header.duration))
+      .observe(ui.activity);
     this.addEventListener("keydown", (e) => this._key(e));
     this.addEventListener("keypress", (e) => {
       if (e.key.length === 1) this._fire("OnKeyPress", e.key.charCodeAt(0));

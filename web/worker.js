@@ -25,7 +25,8 @@ let drawnPos = -1; // the position when last seen to move, and when
 let drawnTick = 0;
 let activitySent = -1; // the activity table's version last posted, and when
 let activityTick = -1e9;
-let idleReads = false; // the player's engine reads ahead while it waits; a preview's does not
+// The player's engine (not a preview's): it reads ahead while it waits and tells its activity.
+let idleReads = false;
 let idleTimer = 0;
 
 function str(s) {
@@ -120,6 +121,7 @@ function skipIdleBefore(next, pos) {
 // The activity table as far as it has been read, when it changed (at most once a
 // second unless asked at once): for the strip under the slider and the markers.
 function postActivity(now) {
+  if (!idleReads) return; // a preview's engine: nobody listens
   const version = E._kiv_activity_version();
   const tick = performance.now();
   if (version === activitySent || (!now && tick - activityTick < 1000)) return;
@@ -206,7 +208,8 @@ function fetchAhead(url, from, to) {
       const end = from + starts[i + 1];
       ++inFlight;
       try {
-        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal, cache: "no-store" });
+        const r = await fetch(url, { headers: { Range: `bytes=${at}-${end - 1}` }, signal: abort.signal,
+                                     cache: "no-store" });
         const m = /bytes +([0-9]+)/.exec(r.headers.get("Content-Range") || "");
         if (r.status !== 206 || !m || Number(m[1]) !== at) throw new Error("not the range asked for");
         const body = new Uint8Array(await r.arrayBuffer());
