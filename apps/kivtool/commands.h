@@ -17,7 +17,9 @@ int CmdTypelib(const TArgs& args);
 int CmdActivity(const TArgs& args);
 int CmdMarkers(const TArgs& args);
 int CmdSynth(int argc, char** argv);
+// Runs kivtool-export, which calls ExportMain, in this process's place.
 int CmdExport(const TArgs& args);
+int ExportMain(const TArgs& args);
 
 // Exit code for bad arguments.
 constexpr int kUsageExit = 2;

@@ -147,7 +147,7 @@ private:
 
 } // namespace
 
-int CmdExport(const TArgs& args) {
+int ExportMain(const TArgs& args) {
     TExportOptions o;
     std::vector<std::string> positional;
     for (size_t i = 0; i < args.size(); ++i) {

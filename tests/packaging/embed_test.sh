@@ -18,6 +18,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 libdir=$(dirname "$(find "$prefix" -name KivPlayerConfig.cmake)")/../..
 [ -e "$libdir/libkivplayer.so" ] || fail "libkivplayer.so not installed"
 [ -e "$libdir/libkivplayerctrl.so" ] || fail "libkivplayerctrl.so not installed"
+[ -x "$prefix/bin/kivtool-export" ] || fail "kivtool-export (kivtool export) not installed"
 
 # The decoder through its pkg-config file alone.
 cat >"$work/decoder.c" <<'C'
