@@ -31,6 +31,12 @@ function chineseLanguage() {
 let shared = null;
 
 const boolean = (v) => (typeof v === "number" ? (v & 0xffff) !== 0 : Boolean(v));
+// A long of milliseconds no less than min, as the control takes it.
+function milliseconds(v, min) {
+  const n = Math.trunc(Number(v));
+  if (!(n >= min && n <= 0x7fffffff)) throw new Error("Invalid property value");
+  return n;
+}
 const rgb = (v) => `#${(v & 0xffffff).toString(16).padStart(6, "0")}`;
 
 export class KivPlayer extends HTMLElement {
@@ -118,15 +124,9 @@ export class KivPlayer extends HTMLElement {
   get SkipIdle() { return this._idle.on; }
   set SkipIdle(v) { this._setIdle({ on: boolean(v) }); }
   get IdleThreshold() { return this._idle.threshold; }
-  set IdleThreshold(v) {
-    if (!(Number(v) >= 100)) throw new Error("Invalid property value");
-    this._setIdle({ threshold: Number(v) | 0 });
-  }
+  set IdleThreshold(v) { this._setIdle({ threshold: milliseconds(v, 100) }); }
   get IdleCap() { return this._idle.cap; }
-  set IdleCap(v) {
-    if (!(Number(v) >= 0)) throw new Error("Invalid property value");
-    this._setIdle({ cap: Number(v) | 0 });
-  }
+  set IdleCap(v) { this._setIdle({ cap: milliseconds(v, 0) }); }
   get PauseOnMarker() { return this._pauseOnMarker; }
   set PauseOnMarker(v) { this._pauseOnMarker = boolean(v); }
   // Only the markers of what has been read are known: a page reads no recording through.

@@ -34,6 +34,12 @@ std::string gText;
 std::vector<double> gPacked;   // kiv_activity's answer
 std::vector<TMarker> gMarkers; // the markers it packed
 
+// A time from the script, held to what a time stamp can be (a cast of a double
+// out of range is undefined).
+uint32_t Milliseconds(double ms) {
+    return static_cast<uint32_t>(std::clamp(ms, 0.0, double{UINT32_MAX}));
+}
+
 const TBitmap24* Picture() {
     TSampleDrawer* d = Engine().Drawer();
     return d && d->BackBuffer().Initialized() ? &d->BackBuffer().Picture() : nullptr;
@@ -105,7 +111,7 @@ EMSCRIPTEN_KEEPALIVE void kiv_header(uint32_t* out) {
 }
 
 EMSCRIPTEN_KEEPALIVE int kiv_set_position(double target) {
-    gNotices = Engine().SetPosition(static_cast<uint32_t>(target));
+    gNotices = Engine().SetPosition(Milliseconds(target));
     return static_cast<int>(gNotices.size());
 }
 
@@ -126,7 +132,7 @@ EMSCRIPTEN_KEEPALIVE int kiv_continue_seek() {
 // The bytes a seek to target is likely to read (out: from, to); 0 when none.
 EMSCRIPTEN_KEEPALIVE int kiv_seek_span(double target, double* out) {
     int64_t from = 0, to = 0;
-    if (!Engine().SeekSpan(static_cast<uint32_t>(target), from, to)) return 0;
+    if (!Engine().SeekSpan(Milliseconds(target), from, to)) return 0;
     out[0] = static_cast<double>(from);
     out[1] = static_cast<double>(to);
     return 1;
@@ -134,7 +140,7 @@ EMSCRIPTEN_KEEPALIVE int kiv_seek_span(double target, double* out) {
 
 // The time of the key frame at or before ms: where a preview's picture comes from.
 EMSCRIPTEN_KEEPALIVE double kiv_key_time(double ms) {
-    return Engine().Context().IndexTable.FloorTime(static_cast<uint32_t>(ms));
+    return Engine().Context().IndexTable.FloorTime(Milliseconds(ms));
 }
 
 EMSCRIPTEN_KEEPALIVE double kiv_notice(int i) {
@@ -143,8 +149,7 @@ EMSCRIPTEN_KEEPALIVE double kiv_notice(int i) {
 
 EMSCRIPTEN_KEEPALIVE double kiv_play_to(double clock, int budget) {
     // Ahead of a shortened idle stretch the clock reads below its start, even below 0.
-    const double ms = std::clamp(clock, 0.0, double{UINT32_MAX});
-    return static_cast<double>(Engine().PlayTo(static_cast<uint32_t>(ms), budget));
+    return static_cast<double>(Engine().PlayTo(Milliseconds(clock), budget));
 }
 
 // The markers the last plays drew: their times go to the notices; their count.
@@ -167,8 +172,8 @@ EMSCRIPTEN_KEEPALIVE double kiv_marker(int forward) {
 // The idle stretch longer than threshold that holds time: out from, to; 0 when none.
 EMSCRIPTEN_KEEPALIVE int kiv_idle_at(double time, double threshold, double* out) {
     TIdleStretch stretch;
-    if (!Engine().Context().Activity.IdleStretchAt(static_cast<uint32_t>(time),
-                                                   static_cast<uint32_t>(threshold), stretch))
+    if (!Engine().Context().Activity.IdleStretchAt(Milliseconds(time), Milliseconds(threshold),
+                                                   stretch))
         return 0;
     out[0] = stretch.From;
     out[1] = stretch.To;
@@ -186,7 +191,7 @@ EMSCRIPTEN_KEEPALIVE double kiv_activity_version() {
 EMSCRIPTEN_KEEPALIVE const double* kiv_activity(double threshold, int32_t* out) {
     const TActivity& a = Engine().Context().Activity;
     const std::vector<TActivitySecond> seconds = a.Seconds();
-    const std::vector<TIdleStretch> idle = a.IdleStretches(static_cast<uint32_t>(threshold));
+    const std::vector<TIdleStretch> idle = a.IdleStretches(Milliseconds(threshold));
     gMarkers = a.Markers();
     const auto d = [](auto v) { return static_cast<double>(v); };
     gPacked.clear();
