@@ -251,6 +251,7 @@ export class KivPlayer extends HTMLElement {
         this._post({ cmd: "close" });
         this._endPreviews();
         this._playThread = false;
+        this._forgetActivity();
         this._setStatus(S.closed, false);
         break;
       case Step.BeginOpen:
@@ -263,13 +264,18 @@ export class KivPlayer extends HTMLElement {
     this._url = resolveAddress(address, document.URL);
     this._ui.message.hidden = true;
     this._ui.nails.classList.remove("shown");
-    this._activity = { seconds: [], idle: [], markers: [] };
-    drawActivity(this._ui.activity, this._activity, 0);
+    this._forgetActivity();
     const id = ++this._openId;
     this._setStatus(S.opening, true);
     this._openStarted = performance.now();
     this._post({ cmd: "probe", id, url: new URL(this._url, document.baseURI).href,
                  lastDelay: this._retryDelay });
+  }
+
+  // Markers and activity go with the recording they were read from.
+  _forgetActivity() {
+    this._activity = { seconds: [], idle: [], markers: [] };
+    drawActivity(this._ui.activity, this._activity, 0);
   }
 
   _cancelRetry() {

@@ -462,6 +462,11 @@ try {
   });
   check(strip[0] > 100 && strip.includes("marker") && strip.includes("idle"),
         `the activity strip shows markers and idle stretches (${strip})`);
+  const closed = await page.evaluate(() => {
+    window.el.Close();
+    return window.el.MarkerCount;
+  });
+  check(closed === 0, `Close forgets the markers (${closed} left)`);
 } finally {
   await browser.close();
   rmSync(profile, { recursive: true, force: true });
