@@ -45,8 +45,9 @@ void TActivityStrip::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window).darker(110));
     if (FLast <= FFirst || width() < 2) return;
-    // Each column the busiest second it covers, on a log scale so that a key
-    // frame does not drown the rest.
+    // Each column the busiest second that covers it, on a log scale so that a key
+    // frame does not drown the rest; a second wider than a column covers all of its
+    // columns (a short recording is not a row of single lines).
     const int w = width();
     std::vector<double> column(size_t(w), 0);
     double most = 0;
@@ -54,8 +55,11 @@ void TActivityStrip::paintEvent(QPaintEvent*) {
         const uint64_t at = uint64_t{s.Second} * 1000;
         if (at < FFirst || at > FLast) continue;
         const double v = std::log1p(double(s.PictureBytes) / 1024 + 4.0 * s.PointerSamples);
-        double& c = column[size_t(XOf(static_cast<uint32_t>(at)))];
-        c = std::max(c, v);
+        const int from = XOf(static_cast<uint32_t>(at));
+        const int to =
+            std::max(from + 1, XOf(static_cast<uint32_t>(std::min<uint64_t>(at + 1000, FLast))));
+        for (int x = from; x < to && x < w; ++x)
+            column[size_t(x)] = std::max(column[size_t(x)], v);
         most = std::max(most, v);
     }
     for (int x = 0; x < w && most > 0; ++x) {
