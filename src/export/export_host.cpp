@@ -96,13 +96,7 @@ bool TExportHost::WaitForActivity() {
 }
 
 void TExportHost::PictureChanged(const TRect& r, TDisplayMode, const IPictureSource&) {
-    if (r.IsEmpty()) return;
-    if (FDirty.IsEmpty()) {
-        FDirty = r;
-        return;
-    }
-    FDirty = {std::min(FDirty.Left, r.Left), std::min(FDirty.Top, r.Top),
-              std::max(FDirty.Right, r.Right), std::max(FDirty.Bottom, r.Bottom)};
+    FDirty = UnionRect(FDirty, r);
 }
 
 bool TExportHost::Sync() {
@@ -122,6 +116,7 @@ bool TExportHost::Sync() {
             uint8_t* to = FCopy.Row(y) + static_cast<size_t>(left) * 3;
             if (std::memcmp(from, to, bytes) == 0) continue;
             std::memcpy(to, from, bytes);
+            FUnsent = UnionRect(FUnsent, {left, y, right, y + 1});
             changed = true;
         }
     };
@@ -136,7 +131,8 @@ bool TExportHost::Sync() {
 
 void TExportHost::Show(int64_t a, int64_t b) {
     auto emit = [&](int64_t t) {
-        (*FEmit)(FCopy, t);
+        (*FEmit)(FCopy, t, FUnsent);
+        FUnsent = {};
         FLastEmit = t;
         ++FFrames;
     };

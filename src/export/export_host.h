@@ -17,8 +17,9 @@
 
 namespace kiv::exporting {
 
-// Where a picture and its time in the export go.
-using TEmit = std::function<void(const TBitmap24& picture, int64_t ms)>;
+// Where a picture and its time in the export go, with where it changed since the
+// picture emitted before.
+using TEmit = std::function<void(const TBitmap24& picture, int64_t ms, const TRect& changed)>;
 // The recording position reached and the frames so far.
 using TProgress = std::function<void(uint32_t position, uint64_t frames)>;
 
@@ -88,7 +89,8 @@ private:
     std::unique_ptr<TKivPlayerCore> FCore;
     // All below: the calling thread.
     TBitmap24 FCopy;
-    TRect FDirty{};
+    TRect FDirty{};  // changed in the core's picture since the last Sync
+    TRect FUnsent{}; // changed in the copy since the last frame emitted
     bool FAnswered = false, FEnded = false, FHeld = false, FScanned = false;
     int FFailedCode = 0;
     std::string FFailedText, FLastError;

@@ -228,7 +228,7 @@ int TExport::Pass(int pass, std::string& message) {
     const uint32_t end = FTo ? FTo : core.Duration();
     FTotal = end > FFrom.value_or(0) ? end - FFrom.value_or(0) : 0;
     const bool palettePass = FCodec == TExportCodec::Gif && pass == 1;
-    TEmit emit = [&](const TBitmap24& picture, int64_t ms) {
+    TEmit emit = [&](const TBitmap24& picture, int64_t ms, const TRect& changed) {
         if (palettePass) {
             FHistogram.Add(picture);
             return;
@@ -238,7 +238,7 @@ int TExport::Pass(int pass, std::string& message) {
             FSink = MakeSink(FOptions, FCodec, FPaths.Part.string(), picture.Width(),
                              picture.Height(), &FPalette);
         }
-        FSink->Write(picture, ms);
+        FSink->Write(picture, ms, changed);
     };
     int64_t endMs = 0;
     const int code = host.Play(emit, endMs, message,

@@ -18,8 +18,9 @@ class IFrameSink {
 public:
     virtual ~IFrameSink() = default;
     // Each picture (the recording's size) with its time in the export, ms,
-    // strictly increasing. Failures raise EKivError with FFmpeg's text.
-    virtual void Write(const TBitmap24& picture, int64_t ms) = 0;
+    // strictly increasing; changed: where it differs from the picture before.
+    // Failures raise EKivError with FFmpeg's text.
+    virtual void Write(const TBitmap24& picture, int64_t ms, const TRect& changed) = 0;
     // The export ends at endMs (after the last picture's time): flushes and
     // closes. Nothing is written after.
     virtual void Finish(int64_t endMs) = 0;

@@ -114,12 +114,18 @@ public:
     }
     AVCodecContext& Context() { return *FContext; }
 
-    // False when the time falls on the last frame's tick (merged into it).
-    template <class TWrite> bool Send(const TBitmap24& picture, int64_t ms, TWrite&& write) {
+    // False when the time falls on the last frame's tick (merged into it: what
+    // changed is converted with the next one).
+    template <class TWrite>
+    bool Send(const TBitmap24& picture, int64_t ms, const TRect& changed, TWrite&& write) {
+        FChanged = UnionRect(FChanged, changed);
         const int64_t pts = ms * FContext->time_base.den / 1000;
         if (FLastPts && pts <= *FLastPts) return false;
+        // Made writable, a frame the encoder still holds is copied first: it keeps
+        // the last picture, and only what changed is converted.
         Check(av_frame_make_writable(FFrame.get()), "cannot write a frame");
-        FConverter.Convert(picture, *FFrame);
+        FConverter.Convert(picture, FChanged, *FFrame);
+        FChanged = {};
         FFrame->pts = pts;
         FLastPts = pts;
         Check(avcodec_send_frame(FContext.get(), FFrame.get()), "encoding failed");
@@ -156,6 +162,7 @@ private:
     TFrame FFrame;
     TPacket FPacket;
     std::optional<int64_t> FLastPts;
+    TRect FChanged; // since the last picture converted
 };
 
 class TFileSink : public IFrameSink {
@@ -190,8 +197,8 @@ public:
         Check(written, "cannot write the container's header");
     }
 
-    void Write(const TBitmap24& picture, int64_t ms) override {
-        FEncoding->Send(picture, ms, [this](AVPacket& p) { Mux(p); });
+    void Write(const TBitmap24& picture, int64_t ms, const TRect& changed) override {
+        FEncoding->Send(picture, ms, changed, [this](AVPacket& p) { Mux(p); });
     }
 
     void Finish(int64_t endMs) override {
@@ -227,8 +234,8 @@ public:
         if (!FFolder.empty() && FFolder.back() != '/') FFolder += '/';
     }
 
-    void Write(const TBitmap24& picture, int64_t ms) override {
-        FEncoding.Send(picture, ms, [this](AVPacket& p) { Save(p); });
+    void Write(const TBitmap24& picture, int64_t ms, const TRect& changed) override {
+        FEncoding.Send(picture, ms, changed, [this](AVPacket& p) { Save(p); });
     }
     void Finish(int64_t) override {
         FEncoding.Flush([this](AVPacket& p) { Save(p); });

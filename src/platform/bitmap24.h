@@ -40,6 +40,14 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
+// The smallest rectangle holding both; an empty one adds nothing.
+inline TRect UnionRect(const TRect& a, const TRect& b) {
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
+    return {a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
+            a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
+}
+
 enum class TBlitMode : uint8_t {
     Copy,        // the source replaces the destination
     Xor,         // source exclusive-or destination; twice restores
