@@ -237,7 +237,7 @@ int Quality(const std::string& rec, const std::string& out, int count) {
                 identical);
     if (lossy)
         std::printf("quality: %s, the same pictures through 4:2:0 alone, no encoder: PSNR mean "
-                    "%.1f dB (the most any 4:2:0 encoder can keep)\n",
+                    "%.1f dB (what the 4:2:0 conversion keeps before any encoding)\n",
                     fs::path(out).filename().c_str(), ceiling / double(picked.size()));
     return 0;
 }

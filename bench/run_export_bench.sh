@@ -43,4 +43,4 @@ done
 for out in big1.mp4 big1.mkv big1 big1.webm; do
   "$bench" psnr "$work/big.kiv" "$work/$out" 20
 done
-echo "(the machine is shared: figures are as measured, with other builds running)"
+echo "(figures as measured: run it on a quiet machine)"

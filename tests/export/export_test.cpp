@@ -137,6 +137,40 @@ TEST(Export, RangesByTimeAndMarkerAndTheRateGiveTheRecordingsTimes) {
     }
 }
 
+TEST(Export, SkipIdleShortensAnIdleStretchAsPlayingDoes) {
+    TFixture f;
+    TScript s(64, 48);
+    s.Key(0, MakeColor(10, 20, 30))
+        .Region(200, skReplacement, {0, 0, 16, 16}, MakeColor(200, 0, 0))
+        .Region(5200, skReplacement, {32, 0, 48, 16}, MakeColor(0, 200, 0))
+        .Region(5400, skReplacement, {0, 16, 16, 32}, MakeColor(0, 0, 200));
+    s.Write(f.Recording);
+    const int64_t recorded[] = {0, 200, 5200, 5400};
+    struct TCase {
+        bool SkipIdle;
+        int64_t Shown[4];
+    };
+    // The 5 s without a sample lasts the idle cap (0.5 s) once skipped.
+    const TCase cases[] = {{false, {0, 200, 5200, 5400}}, {true, {0, 200, 700, 900}}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.SkipIdle);
+        TExportOptions o = Options(f, f.Dir.File("idle/"));
+        o.SkipIdle = c.SkipIdle;
+        o.Force = true;
+        TExportCancel cancel;
+        const TExportResult r = RunExport(o, {}, cancel);
+        ASSERT_EQ(r.Code, 0) << r.Message;
+        const auto frames = f.Read(r.Output, true);
+        ASSERT_EQ(frames.size(), 4u);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_NEAR(frames[i].Ms, c.Shown[i], 2) << "frame " << i;
+            TRgbImage want;
+            ASSERT_TRUE(Snapshot(f.Recording, recorded[i], f.Shot, want, f.Err));
+            EXPECT_EQ(Psnr(frames[i].Picture, want), 99) << "frame " << i;
+        }
+    }
+}
+
 TEST(Export, DamagedSamplesArePassedOverAndCounted) {
     TFixture f;
     TScript s(64, 48);
