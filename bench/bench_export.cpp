@@ -16,6 +16,7 @@ extern "C" {
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -56,25 +57,34 @@ kiv::TBitmap24 ToBitmap(const kiv::test::TRgbImage& p) {
     return b;
 }
 
-// The export's 4:2:0 conversion of p, read back as the quality figure reads a
-// decoded frame: what the picture keeps before any encoder loses anything.
+// The export's 4:2:0 conversion of p (odd sides padded as the export pads them),
+// read back as the quality figure reads a decoded frame: what the picture keeps
+// before any encoder loses anything.
 kiv::test::TRgbImage Through420(const kiv::test::TRgbImage& p) {
     const int w = static_cast<int>(p.Width), h = static_cast<int>(p.Height);
+    const kiv::exporting::TOutputSize size{w, h, w + (w & 1), h + (h & 1)};
     AVFrame* f = av_frame_alloc();
     f->format = AV_PIX_FMT_YUV420P;
-    f->width = w;
-    f->height = h;
+    f->width = size.FrameWidth;
+    f->height = size.FrameHeight;
     av_frame_get_buffer(f, 0);
-    kiv::exporting::ConvertToYuv420(ToBitmap(p), {0, 0, w & ~1, h & ~1}, *f);
-    kiv::test::TRgbImage out{p.Width, p.Height, std::vector<uint8_t>(p.Pixels.size())};
-    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_YUV420P, w, h, AV_PIX_FMT_RGB24,
+    const kiv::TBitmap24 picture = ToBitmap(p);
+    kiv::exporting::TFrameConverter(w, h, size, AV_PIX_FMT_YUV420P, nullptr)
+        .Convert(picture, picture.Bounds(), *f);
+    std::vector<uint8_t> back(size_t(size.FrameWidth) * size.FrameHeight * 3);
+    SwsContext* sws = sws_getContext(size.FrameWidth, size.FrameHeight, AV_PIX_FMT_YUV420P,
+                                     size.FrameWidth, size.FrameHeight, AV_PIX_FMT_RGB24,
                                      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
                                      nullptr, nullptr);
-    uint8_t* dst[4] = {out.Pixels.data()};
-    const int stride[4] = {w * 3};
-    sws_scale(sws, f->data, f->linesize, 0, h, dst, stride);
+    uint8_t* dst[4] = {back.data()};
+    const int stride[4] = {size.FrameWidth * 3};
+    sws_scale(sws, f->data, f->linesize, 0, size.FrameHeight, dst, stride);
     sws_freeContext(sws);
     av_frame_free(&f);
+    kiv::test::TRgbImage out{p.Width, p.Height, std::vector<uint8_t>(p.Pixels.size())};
+    for (uint32_t y = 0; y < p.Height; ++y)
+        std::memcpy(out.Pixels.data() + size_t{y} * p.Width * 3,
+                    back.data() + size_t{y} * size.FrameWidth * 3, size_t{p.Width} * 3);
     return out;
 }
 
@@ -131,6 +141,7 @@ int Overhead(const std::string& rec, uint32_t seconds, int runs) {
     auto pictures = kiv::test::DecodeVideo(dir + "/a.mkv", error);
     if (mkv.Code || pictures.empty()) {
         std::fprintf(stderr, "lossless export failed: %s %s\n", mkv.Message.c_str(), error.c_str());
+        fs::remove_all(dir);
         return 1;
     }
     const int w = static_cast<int>(pictures[0].Picture.Width),
@@ -155,6 +166,7 @@ int Overhead(const std::string& rec, uint32_t seconds, int runs) {
         exports.push_back(Seconds(t0) / double(frames.size()));
         if (mp4.Code) {
             std::fprintf(stderr, "export failed: %s\n", mp4.Message.c_str());
+            fs::remove_all(dir);
             return 1;
         }
         alone.push_back(EncodeAlone(frames, w, h) / double(frames.size()));

@@ -106,17 +106,14 @@ bool TExportHost::Sync() {
             if (picture.IsEmpty() || !FCopy.Create(picture.Width(), picture.Height())) return;
             FDirty = picture.Bounds();
         }
-        const int32_t left = std::clamp(FDirty.Left, 0, FCopy.Width());
-        const int32_t right = std::clamp(FDirty.Right, left, FCopy.Width());
-        const int32_t top = std::clamp(FDirty.Top, 0, FCopy.Height());
-        const int32_t bottom = std::clamp(FDirty.Bottom, top, FCopy.Height());
-        const size_t bytes = static_cast<size_t>(right - left) * 3;
-        for (int32_t y = top; y < bottom; ++y) {
-            const uint8_t* from = picture.Row(y) + static_cast<size_t>(left) * 3;
-            uint8_t* to = FCopy.Row(y) + static_cast<size_t>(left) * 3;
+        const TRect r = ClipRect(FDirty, FCopy.Width(), FCopy.Height());
+        const size_t bytes = static_cast<size_t>(r.Width()) * 3;
+        for (int32_t y = r.Top; y < r.Bottom; ++y) {
+            const uint8_t* from = picture.Row(y) + static_cast<size_t>(r.Left) * 3;
+            uint8_t* to = FCopy.Row(y) + static_cast<size_t>(r.Left) * 3;
             if (std::memcmp(from, to, bytes) == 0) continue;
             std::memcpy(to, from, bytes);
-            FUnsent = UnionRect(FUnsent, {left, y, right, y + 1});
+            FUnsent = UnionRect(FUnsent, {r.Left, y, r.Right, y + 1});
             changed = true;
         }
     };

@@ -3,7 +3,6 @@
 #include "export/gif_palette.h"
 #include "platform/error.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kiv::exporting {
@@ -11,11 +10,6 @@ namespace {
 
 // One filter for every format, so a size looks the same whichever is chosen.
 constexpr int kScaleFlags = SWS_LANCZOS | SWS_ACCURATE_RND;
-
-TRect Clipped(const TRect& r, int32_t width, int32_t height) {
-    const int32_t left = std::clamp(r.Left, 0, width), top = std::clamp(r.Top, 0, height);
-    return {left, top, std::clamp(r.Right, left, width), std::clamp(r.Bottom, top, height)};
-}
 
 } // namespace
 
@@ -78,7 +72,7 @@ const TBitmap24& TFrameConverter::Prepared(const TBitmap24& picture, TRect& chan
         sws_scale(FScale.get(), src, srcStride, 0, FSourceHeight, dst, dstStride);
         changed = {0, 0, w, h};
     } else {
-        changed = Clipped(changed, w, h);
+        changed = ClipRect(changed, w, h);
         for (int32_t y = changed.Top; y < changed.Bottom; ++y)
             std::memcpy(FStaging.Row(y) + static_cast<size_t>(changed.Left) * 3,
                         picture.Row(y) + static_cast<size_t>(changed.Left) * 3,
@@ -105,11 +99,11 @@ void TFrameConverter::Convert(const TBitmap24& picture, const TRect& changed, AV
     TRect r = FFilled ? changed : picture.Bounds();
     const TBitmap24& p = Prepared(picture, r);
     FFilled = true;
-    r = Clipped(r, FSize.FrameWidth, FSize.FrameHeight);
+    r = ClipRect(r, FSize.FrameWidth, FSize.FrameHeight);
     if (FFormat == AV_PIX_FMT_YUV420P) {
         // Whole 2 x 2 blocks (the frame's sides are even).
-        r = Clipped({r.Left & ~1, r.Top & ~1, r.Right + (r.Right & 1), r.Bottom + (r.Bottom & 1)},
-                    FSize.FrameWidth, FSize.FrameHeight);
+        r = ClipRect({r.Left & ~1, r.Top & ~1, r.Right + (r.Right & 1), r.Bottom + (r.Bottom & 1)},
+                     FSize.FrameWidth, FSize.FrameHeight);
     }
     if (!r.IsEmpty()) ConvertRect(p, r, frame);
     if (FFormat == AV_PIX_FMT_PAL8) {

@@ -40,10 +40,17 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
-// The smallest rectangle holding both; an empty one adds nothing.
+// The part of r inside a width x height picture (empty when none is).
+inline TRect ClipRect(const TRect& r, int32_t width, int32_t height) {
+    auto clamp = [](int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; };
+    const int32_t left = clamp(r.Left, 0, width), top = clamp(r.Top, 0, height);
+    return {left, top, clamp(r.Right, left, width), clamp(r.Bottom, top, height)};
+}
+
+// The smallest rectangle holding both; an empty one adds nothing (two give {}).
 inline TRect UnionRect(const TRect& a, const TRect& b) {
+    if (b.IsEmpty()) return a.IsEmpty() ? TRect{} : a;
     if (a.IsEmpty()) return b;
-    if (b.IsEmpty()) return a;
     return {a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
             a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
 }

@@ -138,17 +138,7 @@ void TBackBuffer::ComposePointer(const TSampleHeader& sample, const uint8_t* ima
 }
 
 void TBackBuffer::MarkChanged(TRect r) {
-    r.Left = std::max(r.Left, 0);
-    r.Top = std::max(r.Top, 0);
-    r.Right = std::min(r.Right, Width());
-    r.Bottom = std::min(r.Bottom, Height());
-    if (r.IsEmpty()) return;
-    if (FChangedRect.IsEmpty()) {
-        FChangedRect = r;
-        return;
-    }
-    FChangedRect = {std::min(FChangedRect.Left, r.Left), std::min(FChangedRect.Top, r.Top),
-                    std::max(FChangedRect.Right, r.Right), std::max(FChangedRect.Bottom, r.Bottom)};
+    FChangedRect = UnionRect(FChangedRect, ClipRect(r, Width(), Height()));
 }
 
 void TBackBuffer::MarkPointer() {
