@@ -9,26 +9,35 @@ const uint8_t* TKeyFramesBuffer::FindKeyFrame(uint32_t time) {
     return nullptr;
 }
 
+void TKeyFramesBuffer::EvictFor(uint64_t size, uint32_t capacity,
+                                std::unique_ptr<uint8_t[]>* spare) {
+    while (!FEntries.empty() && (FEntries.size() >= kCapacity || FBytes + size > kCapacityBytes)) {
+        if (spare && !*spare && FEntries.front().Capacity >= capacity)
+            *spare = std::move(FEntries.front().Image);
+        FBytes -= FEntries.front().Size;
+        FEntries.pop_front();
+    }
+}
+
+std::unique_ptr<uint8_t[]> TKeyFramesBuffer::SpareFor(uint32_t capacity) {
+    std::unique_ptr<uint8_t[]> spare;
+    {
+        std::lock_guard guard(FLock);
+        // Reusing the evicted block spares faulting in a fresh one.
+        if (!FEntries.empty()) EvictFor(FEntries.back().Size, capacity, &spare);
+    }
+    return spare ? std::move(spare) : std::make_unique_for_overwrite<uint8_t[]>(capacity);
+}
+
 bool TKeyFramesBuffer::AdoptKeyFrame(const TSampleHeader& header, std::unique_ptr<uint8_t[]>& image,
                                      uint32_t imageCapacity) {
     if (!image || imageCapacity < 6) return false;
     const uint32_t size = LoadLE32(image.get() + 2);
     if (size < 14 || size > imageCapacity) return false;
-    std::unique_ptr<uint8_t[]> spare;
-    {
-        std::lock_guard guard(FLock);
-        while (!FEntries.empty() &&
-               (FEntries.size() >= kCapacity || FBytes + size > kCapacityBytes)) {
-            // Reusing the evicted block spares faulting in a fresh one.
-            if (!spare && FEntries.front().Capacity >= imageCapacity)
-                spare = std::move(FEntries.front().Image);
-            FBytes -= FEntries.front().Size;
-            FEntries.pop_front();
-        }
-        FEntries.push_back(TEntry{header, std::move(image), imageCapacity, size});
-        FBytes += size;
-    }
-    image = spare ? std::move(spare) : std::make_unique_for_overwrite<uint8_t[]>(imageCapacity);
+    std::lock_guard guard(FLock);
+    EvictFor(size, imageCapacity, nullptr);
+    FEntries.push_back(TEntry{header, std::move(image), imageCapacity, size});
+    FBytes += size;
     return true;
 }
 

@@ -211,7 +211,24 @@ void TPlayThread::SkipIdleBefore(uint32_t sampleTime) {
 void TPlayThread::DrawSampleOneByOne() {
     auto& frames = FContext->Frames;
     const uint8_t* held = nullptr;
-    bool prepared = false; // the held sample is decoded already
+    bool prepared = false;          // the held sample is decoded already
+    const uint8_t* image = nullptr; // its image, when the second thread decoded it
+    uint32_t imageSize = 0;
+    // The samples after the held one are decoded on a second thread as they come:
+    // handed counts those given to it, taken those drawn or passed over since.
+    if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
+    FRangeDecoder->Begin({}, kPlayAheadBytes);
+    struct TEnd {
+        TRangeDecoder& Decoder;
+        ~TEnd() { Decoder.End(); }
+    } end{*FRangeDecoder};
+    size_t handed = 0, taken = 0;
+    auto handOn = [&] {
+        const int32_t count = frames.Count();
+        for (auto i = FCurrentIndex + 1 + static_cast<int32_t>(handed - taken);
+             i < count && handed - taken < kPlayAheadSamples; ++i, ++handed)
+            FRangeDecoder->Append(frames.Sample(i));
+    };
     auto waitMessage = [this](TPlayClock::TDeadline d) { return WaitMessageUntil(d); };
     auto waitCommand = [this] { WaitMessageUntil(TMessageQueue::TClock::time_point::max()); };
     try {
@@ -223,6 +240,7 @@ void TPlayThread::DrawSampleOneByOne() {
                 int32_t next = FCurrentIndex + 1;
                 if (next < frames.Count()) held = frames.Sample(next);
                 prepared = false;
+                image = nullptr;
                 if (!held && exhausted) {
                     if (!FEndTold) PostToWindow(WM_PLAYEDTOEND, FCurrentPosition, 0);
                     FEndTold = true;
@@ -235,6 +253,7 @@ void TPlayThread::DrawSampleOneByOne() {
                 WaitMessageFor(100); // woken early by a sample arriving
                 continue;
             }
+            handOn();
             const uint32_t time = SampleTimeStamp(held);
             if (FClock->Holds(time)) {
                 if (!FHoldTold) PostToWindow(WM_CLOCKHELD, time, 0);
@@ -247,7 +266,8 @@ void TPlayThread::DrawSampleOneByOne() {
                 if (!prepared) {
                     prepared = true;
                     try {
-                        FDrawer.Decode(held);
+                        image = FRangeDecoder->Take(taken, imageSize);
+                        if (!image) FDrawer.Decode(held);
                     } catch (const std::exception& e) {
                         // Passed over now; the next sample keeps its own time.
                         FCurrentIndex = FCurrentIndex + 1;
@@ -255,6 +275,7 @@ void TPlayThread::DrawSampleOneByOne() {
                         FDrawer.Skip(held, "DrawSampleOneByOne", e);
                         TrimIfFull();
                         held = nullptr;
+                        ++taken;
                     }
                     continue;
                 }
@@ -291,7 +312,11 @@ void TPlayThread::DrawSampleOneByOne() {
             FLag = static_cast<uint32_t>(std::max(late, 0));
             FDrawnTick = FClock->Now();
             try {
-                DrawSample(held, prepared);
+                if (!prepared) image = FRangeDecoder->Take(taken, imageSize);
+                if (image)
+                    FDrawer.DrawDecoded(held, image, imageSize);
+                else
+                    DrawSample(held, prepared);
             } catch (const std::exception& e) {
                 FDrawer.Skip(held, "DrawSampleOneByOne", e);
             }
@@ -306,6 +331,8 @@ void TPlayThread::DrawSampleOneByOne() {
             PostChangedRect(false);
             TellPosition();
             held = nullptr;
+            image = nullptr;
+            ++taken;
         }
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.DrawSampleOneByOne raise:") + e.what());
@@ -398,6 +425,7 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
             } catch (const std::exception& e) {
                 FDrawer.Skip(sample, "DrawSamples", e);
             }
+            if (i == first) Stamp(FSeekTimes.Composed);
             std::this_thread::yield();
         }
     }

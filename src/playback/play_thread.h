@@ -26,12 +26,16 @@ struct TSeekTimes {
     std::atomic<int64_t> Reset{0};    // the reading thread reset and sent on
     std::atomic<int64_t> KeyFrame{0}; // the key frame decoded
     std::atomic<int64_t> DrawTo{0};   // the reading thread's answer taken
+    std::atomic<int64_t> Composed{0}; // the key frame composed onto the picture
     std::atomic<int64_t> Drawn{0};    // the picture told to the window
 };
 
 class TPlayThread : public TThread, public TWindowTarget {
 public:
     static constexpr int32_t kMinRate = 250, kMaxRate = 16000; // thousandths
+    // Playing keeps at most this much decoded ahead of the picture.
+    static constexpr uint32_t kPlayAheadBytes = 2 << 20;
+    static constexpr size_t kPlayAheadSamples = 64;
     // dumpPath: where the frames listing goes when the buffer is found inconsistent.
     TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock, std::string dumpPath);
     ~TPlayThread() override;
@@ -133,7 +137,7 @@ private:
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
     TSeekTimes FSeekTimes;              // written by the thread
-    std::unique_ptr<TRangeDecoder> FRangeDecoder; // thread: made at the first long range draw
+    std::unique_ptr<TRangeDecoder> FRangeDecoder; // thread: made when first needed
     TEvent FCommandEvent;
     TSampleDrawer FDrawer; // the back buffer in it is read by the control under its lock
     bool FDestroyed = false;

@@ -1,10 +1,11 @@
-// Decodes the regions of a range draw on a thread of its own, ahead of the play
-// thread that composes them in order and decodes those the other has not begun:
-// a seek's decoding is shared between two cores.
+// Decodes the regions of a range draw, or of playing, on a thread of its own,
+// ahead of the play thread that composes them in order and decodes those the
+// other has not begun: decoding is shared between two cores.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,9 +15,11 @@ namespace kiv {
 
 class TRangeDecoder {
 public:
-    // Decoded images waiting to be composed stay within this many bytes (one
-    // larger image is still decoded, alone).
-    static constexpr uint64_t kBudget = 8 << 20;
+    // The most a range may keep decoded and waiting to be composed. Images are
+    // decoded into one ring of this size, reused from range to range, so decoding
+    // ahead allocates nothing; one that does not fit where the ring is free is
+    // left to the caller.
+    static constexpr uint32_t kBudget = 8 << 20;
 
     TRangeDecoder();
     ~TRangeDecoder();
@@ -24,39 +27,56 @@ public:
     TRangeDecoder& operator=(const TRangeDecoder&) = delete;
 
     // Starts on these samples, in order; they must stay valid until End. Regions
-    // and pointer shapes are decoded; anything else is left to the caller.
-    void Begin(std::vector<const uint8_t*> samples);
-    // The image of samples[i], waiting for it while it is being decoded; releases
-    // those before it. Null when the caller is to decode it itself: it was not
-    // begun yet (both threads then decode), is not decodable here, or is damaged
-    // (the caller meets the damage). size: the image's own size field.
+    // and pointer shapes are decoded; anything else is left to the caller. Images
+    // waiting stay within budget bytes (at most kBudget): the ring's pages past
+    // what a range uses are never touched.
+    void Begin(std::vector<const uint8_t*> samples, uint32_t budget = kBudget);
+    // One more sample after those begun, under the same terms.
+    void Append(const uint8_t* sample);
+    // The image of sample i (counted from Begin), waiting for it while it is being
+    // decoded; releases those before it. Null when the caller is to decode it
+    // itself: it was not begun yet (both threads then decode), is not decodable
+    // here, or is damaged (the caller meets the damage). size: the image's own
+    // size field. The image stays valid until a later Take or End.
     const uint8_t* Take(size_t i, uint32_t& size);
     // Stops decoding and releases every image; returns once the thread is idle.
     void End();
 
 private:
     struct TImage {
-        std::unique_ptr<uint8_t[]> Bits;
-        uint32_t Size = 0;
+        uint32_t Offset = 0; // in the ring
+        uint32_t Size = 0;   // the image's own size field; 0: none, for the caller
         bool Done = false;
     };
+    struct TSpan {
+        uint32_t At = 0, Length = 0;
+    };
     void Run();
-    // On the decoding thread, outside the lock.
-    void Decode(const uint8_t* sample, TImage& image);
-    bool Decodable(const uint8_t* sample) const;
+    // On the decoding thread, lock held on entry and exit; false when the range
+    // ended or went past the sample meanwhile.
+    bool Decode(std::unique_lock<std::mutex>& guard, size_t i);
+    bool Current(size_t i) const { return FActive && i >= FFirst; }
+    // Under FLock: the longest run of free bytes in the ring.
+    TSpan FreeSpan() const;
+    // Under FLock: releases the images before sample i.
+    void Release(size_t i);
 
     std::mutex FLock;
-    std::condition_variable FChanged;
-    std::vector<const uint8_t*> FSamples; // guarded by FLock
-    std::vector<TImage> FImages;          // guarded by FLock
-    size_t FNext = 0;                     // guarded by FLock: the next one to decode
-    size_t FTaken = 0;                    // guarded by FLock: those before are released
-    uint64_t FHeld = 0;                   // guarded by FLock: bytes of unreleased images
-    bool FActive = false;                 // guarded by FLock
-    bool FBusy = false;                   // guarded by FLock: a decode is under way
-    bool FQuit = false;                   // guarded by FLock
-    std::unique_ptr<uint8_t[]> FScratch;  // the decoding thread
-    std::thread FThread;                  // last: starts once the fields exist
+    std::condition_variable FWork;       // the decoding thread waits on it
+    std::condition_variable FDone;       // Take waits on it
+    std::deque<const uint8_t*> FSamples; // guarded by FLock: from sample FFirst on
+    std::deque<TImage> FImages;          // guarded by FLock: one per sample in FSamples
+    size_t FFirst = 0;                   // guarded by FLock: those before are released
+    size_t FNext = 0;                    // guarded by FLock: the next one to decode
+    uint32_t FBudget = kBudget;          // guarded by FLock
+    uint32_t FHead = 0;                  // guarded by FLock: the ring's next free byte
+    bool FActive = false;                // guarded by FLock
+    bool FBusy = false;                  // guarded by FLock: a decode is under way
+    bool FQuit = false;                  // guarded by FLock
+    // Made by the first Begin. Its bytes belong to the images holding them, and
+    // its free span to the decoding thread while it decodes there.
+    std::unique_ptr<uint8_t[]> FRing;
+    std::thread FThread; // last: starts once the fields exist
 };
 
 } // namespace kiv

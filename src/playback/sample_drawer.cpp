@@ -25,12 +25,22 @@ TRect TSampleDrawer::TakeChangedRect() {
     return FBackBuffer.TakeChangedRect();
 }
 
-void TSampleDrawer::DecodePayload(const TSampleHeader& h, const uint8_t* payload) {
+void TSampleDrawer::DecodePayload(const TSampleHeader& h, const uint8_t* payload, uint8_t* into) {
     // A damaged LZO1X block answers -1; composing the previous sample's image in its
     // place would corrupt the picture.
-    if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression), FDecodeBuffer.get(),
+    if (UnZipBuffer(payload, h.Length, static_cast<int16_t>(h.Compression), into,
                     kDecodeBufferSize) < 0)
         throw EKivError("LZO1X data damaged");
+}
+
+std::unique_ptr<uint8_t[]> TSampleDrawer::DecodeKeyFrame(const TSampleHeader& h,
+                                                         const uint8_t* payload) {
+    // Key frames go into the cache's own blocks, so the decode buffer only ever
+    // holds regions and stays mostly untouched.
+    auto image = FKeyFrames.SpareFor(kDecodeBufferSize);
+    DecodePayload(h, payload, image.get());
+    FKeyFrames.AdoptKeyFrame(h, image, kDecodeBufferSize);
+    return image; // null once cached
 }
 
 void TSampleDrawer::Decode(const uint8_t* sample) {
@@ -39,11 +49,9 @@ void TSampleDrawer::Decode(const uint8_t* sample) {
     const uint8_t* payload = sample + kSampleHeaderSize;
     if (h.Kind == skKeyFrame) {
         std::lock_guard guard(FKeyFrames.Lock());
-        if (FKeyFrames.FindKeyFrame(h.TimeStamp)) return;
-        DecodePayload(h, payload);
-        FKeyFrames.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize);
+        if (!FKeyFrames.FindKeyFrame(h.TimeStamp)) DecodeKeyFrame(h, payload);
     } else if (h.Kind == skDifference || h.Kind == skPointer || h.Kind == skReplacement) {
-        DecodePayload(h, payload);
+        DecodePayload(h, payload, FDecodeBuffer.get());
     }
 }
 
@@ -57,12 +65,10 @@ bool TSampleDrawer::Draw(const uint8_t* sample, bool decoded) {
         if (const uint8_t* cached = FKeyFrames.FindKeyFrame(h.TimeStamp)) {
             Compose(h, cached, LoadLE32(cached + 2));
         } else if (payload) {
-            DecodePayload(h, payload);
-            // The cache takes the decoded block itself; compose from where it went.
-            const uint8_t* image = FDecodeBuffer.get();
-            if (FKeyFrames.AdoptKeyFrame(h, FDecodeBuffer, kDecodeBufferSize))
-                image = FKeyFrames.FindKeyFrame(h.TimeStamp);
-            Compose(h, image, kDecodeBufferSize);
+            // Composed from where it went: the cache, or the refused block.
+            const auto refused = DecodeKeyFrame(h, payload);
+            Compose(h, refused ? refused.get() : FKeyFrames.FindKeyFrame(h.TimeStamp),
+                    kDecodeBufferSize);
         } else {
             Compose(h, nullptr, kDecodeBufferSize);
         }
@@ -74,7 +80,7 @@ bool TSampleDrawer::Draw(const uint8_t* sample, bool decoded) {
         if (FSegmentDamaged) break;
         [[fallthrough]];
     case skPointer:
-        if (payload && !decoded) DecodePayload(h, payload);
+        if (payload && !decoded) DecodePayload(h, payload, FDecodeBuffer.get());
         Compose(h, payload ? FDecodeBuffer.get() : nullptr, kDecodeBufferSize);
         break;
     case skMarker:

@@ -35,12 +35,14 @@ public:
     uint32_t SkippedSamples() const { return FSkipped.load(); }
 
 private:
-    void DecodePayload(const TSampleHeader& h, const uint8_t* payload);
+    void DecodePayload(const TSampleHeader& h, const uint8_t* payload, uint8_t* into);
+    // Into the cache; the image only when the cache refused it. Key-frame lock held.
+    std::unique_ptr<uint8_t[]> DecodeKeyFrame(const TSampleHeader& h, const uint8_t* payload);
     void Compose(const TSampleHeader& h, const uint8_t* image, uint32_t capacity);
 
     TKeyFramesBuffer& FKeyFrames;
     TBackBuffer FBackBuffer;
-    std::unique_ptr<uint8_t[]> FDecodeBuffer; // drawing thread
+    std::unique_ptr<uint8_t[]> FDecodeBuffer; // drawing thread: regions and pointer shapes
     bool FSegmentDamaged = false;             // drawing thread: the last key frame was damaged
     std::atomic<uint32_t> FSkipped{0};        // written by the drawing thread
 };

@@ -178,63 +178,57 @@ TEST(FramesBuffer, CountersStayInStepUnderConcurrentAppendAndDrop) {
 TEST(KeyFramesBuffer, KeepsTheLastFiveRecyclesBlocksAndRefusesImpossibleSizes) {
     TKeyFramesBuffer k;
     constexpr uint32_t kSize = 64;
-    auto image = std::make_unique<uint8_t[]>(kSize);
     std::vector<const uint8_t*> adopted;
     for (uint32_t t = 1; t <= 6; ++t) {
+        auto image = k.SpareFor(kSize);
         image[0] = 'B';
         StoreLE32(image.get() + 2, kSize);
         image[20] = static_cast<uint8_t>(t);
         adopted.push_back(image.get());
         ASSERT_TRUE(k.AdoptKeyFrame(kiv::test::MakeHeader(t * 1000, skKeyFrame), image, kSize));
-        ASSERT_NE(image, nullptr) << "a block comes back for the next image";
+        EXPECT_EQ(image, nullptr);
     }
     EXPECT_EQ(k.Count(), 5u);
     EXPECT_EQ(k.FindKeyFrame(1000), nullptr) << "the first one added was evicted";
-    EXPECT_EQ(image.get(), adopted[0]) << "and its block came back";
+    EXPECT_EQ(adopted[5], adopted[0]) << "and the sixth was decoded into its block";
     const uint8_t* found = k.FindKeyFrame(3000);
     ASSERT_EQ(found, adopted[2]) << "kept, not copied";
     EXPECT_EQ(found[20], 3);
 
-    // Too small to take the next image: the evicted block is dropped, a new one comes back.
-    TKeyFramesBuffer small;
-    ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(0, skKeyFrame), image, kSize));
-    for (uint32_t t = 1; t <= 5; ++t) {
-        StoreLE32(image.get() + 2, kSize);
-        ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(t, skKeyFrame), image, kSize));
-    }
-    StoreLE32(image.get() + 2, kSize);
-    auto larger = std::make_unique<uint8_t[]>(2 * kSize);
-    StoreLE32(larger.get() + 2, kSize);
-    const uint8_t* before = larger.get();
-    ASSERT_TRUE(small.AdoptKeyFrame(kiv::test::MakeHeader(9, skKeyFrame), larger, 2 * kSize));
-    EXPECT_NE(larger.get(), before);
+    // Too small for the next image: the evicted block is dropped, a new one comes back.
+    auto larger = k.SpareFor(2 * kSize);
+    EXPECT_EQ(k.Count(), 4u);
+    larger[2 * kSize - 1] = 0;
 
-    StoreLE32(image.get() + 2, 1000);
-    const uint8_t* refused = image.get();
-    EXPECT_FALSE(k.AdoptKeyFrame(kiv::test::MakeHeader(7000, skKeyFrame), image, kSize))
+    StoreLE32(larger.get() + 2, 1000);
+    const uint8_t* refused = larger.get();
+    EXPECT_FALSE(k.AdoptKeyFrame(kiv::test::MakeHeader(7000, skKeyFrame), larger, 2 * kSize))
         << "a size field beyond the decoded bytes";
-    EXPECT_EQ(image.get(), refused) << "a refused image stays with the caller";
+    EXPECT_EQ(larger.get(), refused) << "a refused image stays with the caller";
     k.Clear();
     EXPECT_EQ(k.Count(), 0u);
 }
 
-// Full-screen pictures are cached two or so at a time; one larger than the whole
-// allowance still stays, alone, being the newest.
+// Large pictures are cached fewer at a time; one larger than the whole
+// allowance still stays, alone, being the newest. Making room for the next one
+// evicts at once what caching it would.
 TEST(KeyFramesBuffer, BoundsTheImagesBytesKeepingTheNewest) {
     constexpr uint32_t kMiB = 1 << 20;
     struct TCase {
         uint32_t Size;
         size_t Kept;
-    } cases[] = {{1 * kMiB, 5}, {4 * kMiB, 2}, {11 * kMiB, 1}};
+    } cases[] = {{1 * kMiB, 5}, {2 * kMiB, 3}, {7 * kMiB, 1}};
     for (const TCase& c : cases) {
         TKeyFramesBuffer k;
-        auto image = std::make_unique_for_overwrite<uint8_t[]>(c.Size);
         for (uint32_t t = 1; t <= 6; ++t) {
+            auto image = k.SpareFor(c.Size);
             StoreLE32(image.get() + 2, c.Size);
             ASSERT_TRUE(k.AdoptKeyFrame(kiv::test::MakeHeader(t, skKeyFrame), image, c.Size));
         }
         EXPECT_EQ(k.Count(), c.Kept) << c.Size;
         EXPECT_NE(k.FindKeyFrame(6), nullptr) << c.Size;
+        k.SpareFor(c.Size);
+        EXPECT_EQ(k.Count(), c.Kept - 1) << c.Size;
     }
 }
 
