@@ -214,10 +214,12 @@ void TPlayThread::DrawSampleOneByOne() {
     bool prepared = false;          // the held sample is decoded already
     const uint8_t* image = nullptr; // its image, when the second thread decoded it
     uint32_t imageSize = 0;
-    // The samples after the held one are decoded on a second thread as they come:
-    // handed counts those given to it, taken those drawn or passed over since.
+    bool nextPrepared = false; // the sample after the held one is decoded here already
+    // The samples after the held one, key frames too, are decoded on a second thread
+    // as they come: handed counts those given to it, taken those drawn or passed over
+    // since.
     if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
-    FRangeDecoder->Begin({}, kPlayAheadBytes);
+    FRangeDecoder->Begin({}, kPlayAheadBytes, &FContext->KeyFrames);
     struct TEnd {
         TRangeDecoder& Decoder;
         ~TEnd() { Decoder.End(); }
@@ -239,7 +241,8 @@ void TPlayThread::DrawSampleOneByOne() {
                 const bool exhausted = fill && fill->Exhausted();
                 int32_t next = FCurrentIndex + 1;
                 if (next < frames.Count()) held = frames.Sample(next);
-                prepared = false;
+                prepared = held && nextPrepared;
+                nextPrepared = false;
                 image = nullptr;
                 if (!held && exhausted) {
                     if (!FEndTold) PostToWindow(WM_PLAYEDTOEND, FCurrentPosition, 0);
@@ -266,7 +269,7 @@ void TPlayThread::DrawSampleOneByOne() {
                 if (!prepared) {
                     prepared = true;
                     try {
-                        image = FRangeDecoder->Take(taken, imageSize);
+                        TakeHeld(FCurrentIndex + 1, taken, image, imageSize, nextPrepared);
                         if (!image) FDrawer.Decode(held);
                     } catch (const std::exception& e) {
                         // Passed over now; the next sample keeps its own time.
@@ -312,7 +315,7 @@ void TPlayThread::DrawSampleOneByOne() {
             FLag = static_cast<uint32_t>(std::max(late, 0));
             FDrawnTick = FClock->Now();
             try {
-                if (!prepared) image = FRangeDecoder->Take(taken, imageSize);
+                if (!prepared) TakeHeld(FCurrentIndex, taken, image, imageSize, nextPrepared);
                 if (image)
                     FDrawer.DrawDecoded(held, image, imageSize);
                 else
@@ -337,6 +340,25 @@ void TPlayThread::DrawSampleOneByOne() {
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.DrawSampleOneByOne raise:") + e.what());
     }
+}
+
+void TPlayThread::TakeHeld(int32_t index, size_t count, const uint8_t*& image, uint32_t& size,
+                           bool& nextPrepared) {
+    // Before waiting for the second thread, decode the sample after the held one
+    // here, when that one is not begun there. Key frames are left to it: the cache
+    // keeps few large ones.
+    const uint8_t* next = FContext->Frames.Sample(index + 1);
+    if (next && SampleKind(next) != skKeyFrame && FRangeDecoder->Claim(count + 1)) {
+        try {
+            FDrawer.Decode(next);
+            nextPrepared = true;
+        } catch (const std::exception&) {
+            // Drawn in its turn, which meets the damage again and reports it.
+        }
+    }
+    image = FRangeDecoder->Take(count, size);
+    // The held one is then decoded here, into the buffer the next one is in.
+    if (!image) nextPrepared = false;
 }
 
 void TPlayThread::TrimIfFull() {

@@ -82,6 +82,11 @@ private:
     void DrawSampleOneByOne();
     void DrawSample(const uint8_t* sample, bool decoded);
     void TrimIfFull();
+    // Playing: the second thread's image of the held sample (at index in the frames,
+    // count as that thread counts), or null for this thread to decode it. The sample
+    // after it may be decoded here meanwhile: nextPrepared.
+    void TakeHeld(int32_t index, size_t count, const uint8_t*& image, uint32_t& size,
+                  bool& nextPrepared);
     // wParam the position, lParam how many requests the answer covers.
     void AnswerPosition(uint32_t requests);
     // WM_PLAYPOSITION now, or once kPositionNoticeMs have passed since the last.

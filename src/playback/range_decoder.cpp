@@ -7,15 +7,6 @@
 #include <algorithm>
 
 namespace kiv {
-namespace {
-
-bool Decodable(const uint8_t* sample) {
-    const uint8_t kind = SampleKind(sample);
-    return SampleLength(sample) > 0 &&
-           (kind == skDifference || kind == skReplacement || kind == skPointer);
-}
-
-} // namespace
 
 TRangeDecoder::TRangeDecoder() : FThread([this] { Run(); }) {}
 
@@ -28,7 +19,8 @@ TRangeDecoder::~TRangeDecoder() {
     FThread.join();
 }
 
-void TRangeDecoder::Begin(std::vector<const uint8_t*> samples, uint32_t budget) {
+void TRangeDecoder::Begin(std::vector<const uint8_t*> samples, uint32_t budget,
+                          TKeyFramesBuffer* keyFrames) {
     {
         std::lock_guard guard(FLock);
         // Pages never written cost nothing: a range uses what its images need.
@@ -37,6 +29,7 @@ void TRangeDecoder::Begin(std::vector<const uint8_t*> samples, uint32_t budget) 
         FImages.assign(FSamples.size(), TImage{});
         FFirst = FNext = 0;
         FBudget = std::min(budget, kBudget);
+        FKeyFrames = keyFrames;
         FHead = 0;
         FActive = true;
     }
@@ -79,6 +72,14 @@ const uint8_t* TRangeDecoder::Take(size_t i, uint32_t& size) {
     return size ? FRing.get() + FImages.front().Offset : nullptr;
 }
 
+bool TRangeDecoder::Claim(size_t i) {
+    std::lock_guard guard(FLock);
+    if (!FActive || i <= FFirst || i >= FFirst + FSamples.size() || FNext != i) return false;
+    FNext = i + 1;
+    FImages[i - FFirst].Done = true;
+    return true;
+}
+
 void TRangeDecoder::End() {
     std::unique_lock guard(FLock);
     FActive = false;
@@ -111,14 +112,56 @@ void TRangeDecoder::Run() {
         if (FQuit) return;
         const size_t i = FNext++;
         bool current = true;
-        if (Decodable(FSamples[i - FFirst])) {
+        if (Decodable(i)) {
             FBusy = true;
-            current = Decode(guard, i);
+            current = SampleKind(FSamples[i - FFirst]) == skKeyFrame ? DecodeKeyFrame(guard, i)
+                                                                     : Decode(guard, i);
             FBusy = false;
         }
         if (current) FImages[i - FFirst].Done = true;
         FDone.notify_all();
     }
+}
+
+bool TRangeDecoder::Decodable(size_t i) const {
+    const uint8_t* sample = FSamples[i - FFirst];
+    if (SampleLength(sample) == 0) return false;
+    const uint8_t kind = SampleKind(sample);
+    if (kind != skKeyFrame)
+        return kind == skDifference || kind == skReplacement || kind == skPointer;
+    // The cache keeps few large pictures: decoding this one could evict an earlier
+    // key frame that is still to be drawn, which would then be decoded twice.
+    return FKeyFrames && std::none_of(FSamples.begin(), FSamples.begin() + (i - FFirst),
+                                      [](const uint8_t* s) { return SampleKind(s) == skKeyFrame; });
+}
+
+bool TRangeDecoder::DecodeKeyFrame(std::unique_lock<std::mutex>& guard, size_t i) {
+    const uint8_t* sample = FSamples[i - FFirst];
+    TKeyFramesBuffer& cache = *FKeyFrames;
+    guard.unlock();
+    const TSampleHeader h = ParseSampleHeader(sample);
+    bool cached;
+    {
+        std::lock_guard lock(cache.Lock());
+        cached = cache.FindKeyFrame(h.TimeStamp) != nullptr;
+    }
+    if (!cached) {
+        // Decoded outside the cache's lock, which the play thread holds while it
+        // composes; a failure is the play thread's to meet when it draws the sample.
+        auto image = cache.SpareFor(kDecodeBufferSize);
+        try {
+            if (UnZipBuffer(sample + kSampleHeaderSize, h.Length,
+                            static_cast<int16_t>(h.Compression), image.get(),
+                            kDecodeBufferSize) > 0) {
+                std::lock_guard lock(cache.Lock());
+                if (!cache.FindKeyFrame(h.TimeStamp))
+                    cache.AdoptKeyFrame(h, image, kDecodeBufferSize);
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    guard.lock();
+    return Current(i);
 }
 
 bool TRangeDecoder::Decode(std::unique_lock<std::mutex>& guard, size_t i) {

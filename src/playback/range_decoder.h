@@ -3,6 +3,8 @@
 // other has not begun: decoding is shared between two cores.
 #pragma once
 
+#include "buffers/key_frames_buffer.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -29,8 +31,11 @@ public:
     // Starts on these samples, in order; they must stay valid until End. Regions
     // and pointer shapes are decoded; anything else is left to the caller. Images
     // waiting stay within budget bytes (at most kBudget): the ring's pages past
-    // what a range uses are never touched.
-    void Begin(std::vector<const uint8_t*> samples, uint32_t budget = kBudget);
+    // what a range uses are never touched. Given keyFrames, key frames go into that
+    // cache ahead of their turn too, one at a time: none while an earlier one is
+    // still to be drawn.
+    void Begin(std::vector<const uint8_t*> samples, uint32_t budget = kBudget,
+               TKeyFramesBuffer* keyFrames = nullptr);
     // One more sample after those begun, under the same terms.
     void Append(const uint8_t* sample);
     // The image of sample i (counted from Begin), waiting for it while it is being
@@ -39,6 +44,10 @@ public:
     // here, or is damaged (the caller meets the damage). size: the image's own
     // size field. The image stays valid until a later Take or End.
     const uint8_t* Take(size_t i, uint32_t& size);
+    // When sample i is the next to begin, it becomes the caller's to decode (Take
+    // then gives null for it): true. A caller about to wait for sample i - 1 decodes
+    // this one meanwhile.
+    bool Claim(size_t i);
     // Stops decoding and releases every image; returns once the thread is idle.
     void End();
 
@@ -55,6 +64,10 @@ private:
     // On the decoding thread, lock held on entry and exit; false when the range
     // ended or went past the sample meanwhile.
     bool Decode(std::unique_lock<std::mutex>& guard, size_t i);
+    // The same for a key frame, into the cache; its image is then found there.
+    bool DecodeKeyFrame(std::unique_lock<std::mutex>& guard, size_t i);
+    // Under FLock: sample i is for this thread to decode.
+    bool Decodable(size_t i) const;
     bool Current(size_t i) const { return FActive && i >= FFirst; }
     // Under FLock: the longest run of free bytes in the ring.
     TSpan FreeSpan() const;
@@ -62,17 +75,18 @@ private:
     void Release(size_t i);
 
     std::mutex FLock;
-    std::condition_variable FWork;       // the decoding thread waits on it
-    std::condition_variable FDone;       // Take waits on it
-    std::deque<const uint8_t*> FSamples; // guarded by FLock: from sample FFirst on
-    std::deque<TImage> FImages;          // guarded by FLock: one per sample in FSamples
-    size_t FFirst = 0;                   // guarded by FLock: those before are released
-    size_t FNext = 0;                    // guarded by FLock: the next one to decode
-    uint32_t FBudget = kBudget;          // guarded by FLock
-    uint32_t FHead = 0;                  // guarded by FLock: the ring's next free byte
-    bool FActive = false;                // guarded by FLock
-    bool FBusy = false;                  // guarded by FLock: a decode is under way
-    bool FQuit = false;                  // guarded by FLock
+    std::condition_variable FWork;          // the decoding thread waits on it
+    std::condition_variable FDone;          // Take waits on it
+    std::deque<const uint8_t*> FSamples;    // guarded by FLock: from sample FFirst on
+    std::deque<TImage> FImages;             // guarded by FLock: one per sample in FSamples
+    size_t FFirst = 0;                      // guarded by FLock: those before are released
+    size_t FNext = 0;                       // guarded by FLock: the next one to decode
+    uint32_t FBudget = kBudget;             // guarded by FLock
+    TKeyFramesBuffer* FKeyFrames = nullptr; // guarded by FLock: the range's cache, if any
+    uint32_t FHead = 0;                     // guarded by FLock: the ring's next free byte
+    bool FActive = false;                   // guarded by FLock
+    bool FBusy = false;                     // guarded by FLock: a decode is under way
+    bool FQuit = false;                     // guarded by FLock
     // Made by the first Begin. Its bytes belong to the images holding them, and
     // its free span to the decoding thread while it decodes there.
     std::unique_ptr<uint8_t[]> FRing;

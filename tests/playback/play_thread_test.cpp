@@ -602,6 +602,25 @@ TEST_F(PlayThreadTest, InconsistentBufferIsListedAndNothingDrawn) {
     EXPECT_FALSE(Play->BackBuffer()->Initialized());
 }
 
+// Two segments of differences of many sizes, each XORed onto the ones before:
+// played, the picture depends on every image being the right one, whichever of
+// the two threads decoded it.
+TEST_F(PlayThreadTest, PlayedDifferencesComposeRightWhicheverThreadDecodesThem) {
+    TScript s(320, 200);
+    for (uint32_t k = 0; k < 2; ++k) {
+        s.Key(5000 * k, KeyColor(5000 * k));
+        for (int32_t i = 1; i <= 40; ++i) {
+            const uint32_t t = 5000 * k + 100 * static_cast<uint32_t>(i);
+            const int32_t x = i % 20, y = i % 60, w = 8 + (i * 37) % 290;
+            s.Region(t, skDifference, {x, y, x + w, y + 100}, ColumnColor(t));
+        }
+    }
+    Open(s);
+    Play->Play();
+    ASSERT_EQ(Pictures(82).size(), 82u);
+    EXPECT_TRUE(SamePicture(Picture(), Expected(9000)));
+}
+
 TEST_F(PlayThreadTest, PlaysThroughMoreThanTheBufferHoldsInOrder) {
     Open(LargeScript());
     Play->Play();
