@@ -226,6 +226,8 @@ void TPlayThread::DrawSampleOneByOne() {
     } end{*FRangeDecoder};
     size_t handed = 0, taken = 0;
     auto handOn = [&] {
+        // In batches: at 1 time the other thread wakes once for many samples.
+        if (handed - taken > kPlayAheadSamples / 2) return;
         const int32_t count = frames.Count();
         for (auto i = FCurrentIndex + 1 + static_cast<int32_t>(handed - taken);
              i < count && handed - taken < kPlayAheadSamples; ++i, ++handed)

@@ -53,7 +53,14 @@ void TRangeDecoder::Release(size_t i) {
         FSamples.pop_front();
     }
     FNext = std::max(FNext, FFirst);
-    if (FFirst != before) FWork.notify_one(); // room in the ring
+    // Only a thread waiting for room is woken: one with nothing to do sleeps on.
+    if (FFirst != before && CanBegin()) FWork.notify_one();
+}
+
+bool TRangeDecoder::CanBegin() const {
+    // Room for a quarter of the budget before a decode begins: an image seldom
+    // fails to fit then.
+    return FActive && FNext < FFirst + FSamples.size() && FreeSpan().Length >= FBudget / 4;
 }
 
 const uint8_t* TRangeDecoder::Take(size_t i, uint32_t& size) {
@@ -103,12 +110,7 @@ TRangeDecoder::TSpan TRangeDecoder::FreeSpan() const {
 void TRangeDecoder::Run() {
     std::unique_lock guard(FLock);
     for (;;) {
-        // Room for a quarter of the budget before a decode begins: an image seldom
-        // fails to fit then.
-        FWork.wait(guard, [&] {
-            return FQuit || (FActive && FNext < FFirst + FSamples.size() &&
-                             FreeSpan().Length >= FBudget / 4);
-        });
+        FWork.wait(guard, [&] { return FQuit || CanBegin(); });
         if (FQuit) return;
         const size_t i = FNext++;
         bool current = true;

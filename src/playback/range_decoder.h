@@ -71,6 +71,8 @@ private:
     bool Current(size_t i) const { return FActive && i >= FFirst; }
     // Under FLock: the longest run of free bytes in the ring.
     TSpan FreeSpan() const;
+    // Under FLock: there is a sample to begin, and room for it.
+    bool CanBegin() const;
     // Under FLock: releases the images before sample i.
     void Release(size_t i);
 
