@@ -37,7 +37,10 @@ void TPlayThread::Start() {
     TThread::Start();
     FCommandEvent.Wait();
     // A play loop that ran dry wakes when the reading thread delivers.
-    FContext->Frames.SetListener([this] { Wake(); });
+    FContext->Frames.SetListener([this] {
+        Wake();
+        FRangeDecoder->Arrived();
+    });
 }
 
 void TPlayThread::Destroy() {
@@ -107,10 +110,13 @@ void TPlayThread::Execute() {
     } catch (const std::exception& e) {
         DebugLog(std::string("TPlayThread.Execute Error: ") + e.what());
     }
+    EndFollowing();
     FCommandEvent.Signal(); // whoever waits for a pause or stop is released
 }
 
 void TPlayThread::Dispatch(const TMessage& m) {
+    // Whatever else comes may change the buffer the second thread reads.
+    if (m.Msg != WM_DRAWTO) EndFollowing();
     switch (m.Msg) {
     case WM_PLAY:
         FPlaying = true;
@@ -218,7 +224,6 @@ void TPlayThread::DrawSampleOneByOne() {
     // The samples after the held one, key frames too, are decoded on a second thread
     // as they come: handed counts those given to it, taken those drawn or passed over
     // since.
-    if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
     FRangeDecoder->Begin({}, kPlayAheadBytes, &FContext->KeyFrames);
     struct TEnd {
         TRangeDecoder& Decoder;
@@ -363,6 +368,12 @@ void TPlayThread::TakeHeld(int32_t index, size_t count, const uint8_t*& image, u
     if (!image) nextPrepared = false;
 }
 
+void TPlayThread::EndFollowing() {
+    if (!FFollowing) return;
+    FFollowing = false;
+    FRangeDecoder->End();
+}
+
 void TPlayThread::TrimIfFull() {
     int32_t index = FCurrentIndex;
     if (!FContext->Frames.Trim(index)) return;
@@ -408,14 +419,19 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
     // A range of more than a few samples has its regions decoded on a second
     // thread while this one composes.
     const bool ahead = last - first >= 2;
-    if (ahead) {
+    // A seek's regions may be decoding since they arrived: that range goes on.
+    const bool following = FFollowing && ahead && first == 0;
+    if (!following) EndFollowing();
+    FFollowing = false;
+    if (following) {
+        FRangeDecoder->StopFollowing(static_cast<size_t>(last) + 1);
+    } else if (ahead) {
         std::vector<const uint8_t*> samples;
         for (int32_t i = first; i <= last; ++i)
             if (const uint8_t* sample = frames.Sample(i))
                 samples.push_back(sample);
             else
                 break;
-        if (!FRangeDecoder) FRangeDecoder = std::make_unique<TRangeDecoder>();
         FRangeDecoder->Begin(std::move(samples));
     }
     // The second thread lets go of the samples however this draw ends.
@@ -569,8 +585,12 @@ void TPlayThread::PrepareSeekKeyFrame() {
     const auto deadline = TMessageQueue::TClock::now() + std::chrono::seconds(1);
     while (!MessageWaiting()) {
         if (const uint8_t* first = frames.Sample(0)) {
+            if (SampleKind(first) != skKeyFrame) return;
+            // The regions arriving meanwhile are decoded on the second thread.
+            FRangeDecoder->Follow(frames, FDrawToTarget);
+            FFollowing = true;
             try {
-                if (SampleKind(first) == skKeyFrame) FDrawer.Decode(first);
+                FDrawer.Decode(first);
             } catch (const std::exception&) {
                 // The range draw meets the same damage and reports it.
             }
@@ -587,6 +607,7 @@ void TPlayThread::HandleDrawTo(int32_t index) {
     // The buffer begins with a key frame, unless a segment is drawn in pieces:
     // then drawing goes on after what is drawn.
     if (index >= 0) DrawSamples(FInPieces ? FCurrentIndex + 1 : 0, index);
+    EndFollowing();
     FInPieces = false;
     // A segment larger than the frames buffer: the reader stopped at its bound
     // short of the target. What is drawn goes, and the reader reads on.

@@ -82,6 +82,9 @@ private:
     void DrawSampleOneByOne();
     void DrawSample(const uint8_t* sample, bool decoded);
     void TrimIfFull();
+    // Ends a seek's decoding of the regions as they arrive, before anything that may
+    // change the frames buffer.
+    void EndFollowing();
     // Playing: the second thread's image of the held sample (at index in the frames,
     // count as that thread counts), or null for this thread to decode it. The sample
     // after it may be decoded here meanwhile: nextPrepared.
@@ -142,7 +145,10 @@ private:
     bool FPositionTold = false;         // thread: FPositionTick is set
     uint32_t FPositionTick = 0;         // thread: clock tick of the last WM_PLAYPOSITION
     TSeekTimes FSeekTimes;              // written by the thread
-    std::unique_ptr<TRangeDecoder> FRangeDecoder; // thread: made when first needed
+    // Its pointer is set for good before the thread starts: the frames buffer's
+    // listener tells it of arrivals.
+    const std::unique_ptr<TRangeDecoder> FRangeDecoder = std::make_unique<TRangeDecoder>();
+    bool FFollowing = false; // thread: FRangeDecoder follows a seek's reading
     TEvent FCommandEvent;
     TSampleDrawer FDrawer; // the back buffer in it is read by the control under its lock
     bool FDestroyed = false;

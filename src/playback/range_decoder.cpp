@@ -22,7 +22,9 @@ TRangeDecoder::~TRangeDecoder() {
 void TRangeDecoder::Begin(std::vector<const uint8_t*> samples, uint32_t budget,
                           TKeyFramesBuffer* keyFrames) {
     {
-        std::lock_guard guard(FLock);
+        std::unique_lock guard(FLock);
+        // A decode of an earlier range still under way would land in this one.
+        FDone.wait(guard, [&] { return !FBusy; });
         // Pages never written cost nothing: a range uses what its images need.
         if (!FRing) FRing = std::make_unique_for_overwrite<uint8_t[]>(kBudget);
         FSamples.assign(samples.begin(), samples.end());
@@ -30,6 +32,7 @@ void TRangeDecoder::Begin(std::vector<const uint8_t*> samples, uint32_t budget,
         FFirst = FNext = 0;
         FBudget = std::min(budget, kBudget);
         FKeyFrames = keyFrames;
+        FFollowed = nullptr;
         FHead = 0;
         FActive = true;
     }
@@ -42,6 +45,67 @@ void TRangeDecoder::Append(const uint8_t* sample) {
         if (!FActive) return;
         FSamples.push_back(sample);
         FImages.emplace_back();
+    }
+    FWork.notify_one();
+}
+
+void TRangeDecoder::Follow(TFramesBuffer& frames, uint32_t target) {
+    Begin({});
+    {
+        std::lock_guard guard(FLock);
+        FFollowed = &frames;
+        FFollowTarget = target;
+        FArrived = true; // what is there already
+    }
+    FWork.notify_one();
+}
+
+void TRangeDecoder::Arrived() {
+    {
+        std::lock_guard guard(FLock);
+        if (!FFollowed) return;
+        FArrived = true;
+    }
+    FWork.notify_one();
+}
+
+void TRangeDecoder::TakeArrived(std::unique_lock<std::mutex>& guard, int64_t count) {
+    TFramesBuffer* frames = FFollowed;
+    const size_t from = FFirst + FSamples.size();
+    const uint32_t target = FFollowTarget;
+    // The buffer is asked outside this lock: its listener takes this lock under its own.
+    guard.unlock();
+    std::vector<const uint8_t*> arrived;
+    bool past = false;
+    const int64_t end = count < 0 ? frames->Count() : count;
+    for (int64_t k = static_cast<int64_t>(from); k < end; ++k) {
+        const uint8_t* sample = frames->Sample(static_cast<int32_t>(k));
+        if (!sample || (count < 0 && SampleTimeStamp(sample) > target)) {
+            past = sample != nullptr;
+            break;
+        }
+        arrived.push_back(sample);
+    }
+    guard.lock();
+    // Another taking since, or the range ended: theirs stands.
+    if (!FActive || from != FFirst + FSamples.size()) return;
+    FSamples.insert(FSamples.end(), arrived.begin(), arrived.end());
+    FImages.resize(FSamples.size());
+    if (past) FFollowed = nullptr; // nothing later is drawn
+}
+
+void TRangeDecoder::StopFollowing(size_t count) {
+    {
+        std::unique_lock guard(FLock);
+        if (!FActive) return;
+        if (FFollowed) {
+            TakeArrived(guard, static_cast<int64_t>(count));
+            FFollowed = nullptr;
+        }
+        while (FFirst + FSamples.size() > std::max(count, FNext)) {
+            FSamples.pop_back();
+            FImages.pop_back();
+        }
     }
     FWork.notify_one();
 }
@@ -90,6 +154,7 @@ bool TRangeDecoder::Claim(size_t i) {
 void TRangeDecoder::End() {
     std::unique_lock guard(FLock);
     FActive = false;
+    FFollowed = nullptr;
     FWork.notify_one();
     FDone.wait(guard, [&] { return !FBusy; });
     FSamples.clear();
@@ -110,8 +175,16 @@ TRangeDecoder::TSpan TRangeDecoder::FreeSpan() const {
 void TRangeDecoder::Run() {
     std::unique_lock guard(FLock);
     for (;;) {
-        FWork.wait(guard, [&] { return FQuit || CanBegin(); });
+        FWork.wait(guard, [&] { return FQuit || (FFollowed && FArrived) || CanBegin(); });
         if (FQuit) return;
+        if (FFollowed && FArrived) {
+            FArrived = false;
+            FBusy = true;
+            TakeArrived(guard, -1);
+            FBusy = false;
+            FDone.notify_all();
+            continue;
+        }
         const size_t i = FNext++;
         bool current = true;
         if (Decodable(i)) {

@@ -3,6 +3,7 @@
 // other has not begun: decoding is shared between two cores.
 #pragma once
 
+#include "buffers/frames_buffer.h"
 #include "buffers/key_frames_buffer.h"
 
 #include <condition_variable>
@@ -38,6 +39,15 @@ public:
                TKeyFramesBuffer* keyFrames = nullptr);
     // One more sample after those begun, under the same terms.
     void Append(const uint8_t* sample);
+    // While a seek's reading is under way: begins on the samples frames holds, its
+    // first counted 0, and takes those that arrive as they arrive (Arrived), as long
+    // as they are stamped at or before target.
+    void Follow(TFramesBuffer& frames, uint32_t target);
+    // The frames buffer's listener: a sample arrived. Called under the buffer's lock.
+    void Arrived();
+    // Takes frames' first count samples, stops following and lets go of any after
+    // them not begun: the range is then as Begin would have made it.
+    void StopFollowing(size_t count);
     // The image of sample i (counted from Begin), waiting for it while it is being
     // decoded; releases those before it. Null when the caller is to decode it
     // itself: it was not begun yet (both threads then decode), is not decodable
@@ -73,6 +83,9 @@ private:
     TSpan FreeSpan() const;
     // Under FLock: there is a sample to begin, and room for it.
     bool CanBegin() const;
+    // Samples of the followed buffer from the range's end on, up to count (all that
+    // are there when count is -1); lock held on entry and exit, not meanwhile.
+    void TakeArrived(std::unique_lock<std::mutex>& guard, int64_t count);
     // Under FLock: releases the images before sample i.
     void Release(size_t i);
 
@@ -86,6 +99,9 @@ private:
     uint32_t FBudget = kBudget;             // guarded by FLock
     TKeyFramesBuffer* FKeyFrames = nullptr; // guarded by FLock: the range's cache, if any
     uint32_t FHead = 0;                     // guarded by FLock: the ring's next free byte
+    TFramesBuffer* FFollowed = nullptr;     // guarded by FLock: Follow's buffer, until stopped
+    uint32_t FFollowTarget = 0;             // guarded by FLock
+    bool FArrived = false;                  // guarded by FLock: samples to take from FFollowed
     bool FActive = false;                   // guarded by FLock
     bool FBusy = false;                     // guarded by FLock: a decode is under way
     bool FQuit = false;                     // guarded by FLock

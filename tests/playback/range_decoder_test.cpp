@@ -1,6 +1,7 @@
 // The second thread of a range draw: every image it gives as the decoder gives
 // it, none for what it must leave to the play thread, within its budget, and
 // ready for the next range after one cut short; and playing's decoding ahead.
+#include "buffers/frames_buffer.h"
 #include "codec/kivdecoder.h"
 #include "playback/range_decoder.h"
 #include "support/bmp_images.h"
@@ -15,8 +16,8 @@ using namespace kiv::test;
 
 namespace {
 
-TSampleBlock Sample(int16_t kind, const std::vector<uint8_t>& payload) {
-    TSampleBlock b = MakeBlock(0, kind, static_cast<uint32_t>(payload.size()));
+TSampleBlock Sample(int16_t kind, const std::vector<uint8_t>& payload, uint32_t time = 0) {
+    TSampleBlock b = MakeBlock(time, kind, static_cast<uint32_t>(payload.size()));
     if (!payload.empty()) std::memcpy(b.get() + kSampleHeaderSize, payload.data(), payload.size());
     return b;
 }
@@ -92,6 +93,37 @@ TEST(RangeDecoder, PlaysAheadInARingWithoutOverwritingWhatWaits) {
         }
     }
     decoder.End();
+    UninitDecoder();
+}
+
+// A seek's range: the samples read already and those arriving later, up to the
+// target, are decoded as they come, and none after it.
+TEST(RangeDecoder, FollowsTheReadingUpToTheTarget) {
+    InitDecoder();
+    TFramesBuffer frames;
+    TRangeDecoder decoder;
+    frames.SetListener([&] { decoder.Arrived(); });
+    std::vector<std::vector<uint8_t>> images;
+    auto add = [&](uint32_t time) {
+        images.push_back(SolidBmp(8 + static_cast<int>(time / 10), 8, MakeColor(time / 100, 1, 2)));
+        frames.AddSample(Sample(time ? skDifference : skKeyFrame, images.back(), time));
+    };
+    for (uint32_t t = 0; t < 400; t += 100)
+        add(t);
+    decoder.Follow(frames, 700);
+    for (uint32_t t = 400; t < 1000; t += 100) // 800 and 900 lie past the target
+        add(t);
+    decoder.StopFollowing(7);
+    uint32_t size = 0;
+    for (size_t i = 0; i < 7; ++i)
+        if (const uint8_t* image = decoder.Take(i, size)) {
+            ASSERT_NE(i, 0u) << "key frames are the caller's";
+            ASSERT_EQ(size, images[i].size()) << i;
+            EXPECT_EQ(std::memcmp(image, images[i].data(), size), 0) << i;
+        }
+    EXPECT_EQ(decoder.Take(8, size), nullptr) << "past the target";
+    decoder.End();
+    frames.SetListener({});
     UninitDecoder();
 }
 
