@@ -106,8 +106,7 @@ void TBackBuffer::ComposeRegion(const TSampleHeader& sample, const uint8_t* imag
     }
     // An image that cannot be converted sets no row.
     KIV_ASSERT(opened, kUnit);
-    dib.Blit(*FPicture, sample.Left, sample.Top,
-             sample.Kind == skDifference ? TBlitMode::Xor : TBlitMode::Copy);
+    BlitRegion(sample, dib);
     MarkChanged(region);
     if (lifted) {
         FMouse->ShowAt(-1, -1);
@@ -118,6 +117,23 @@ void TBackBuffer::ComposeRegion(const TSampleHeader& sample, const uint8_t* imag
         FMouse->ShowAt(sample.MouseX, sample.MouseY);
         MarkPointer();
     }
+}
+
+void TBackBuffer::BlitRegion(const TSampleHeader& sample, const TDibImage& dib) {
+    const TBlitMode mode = sample.Kind == skDifference ? TBlitMode::Xor : TBlitMode::Copy;
+    const int32_t w = dib.Width(), h = dib.Height();
+    const bool rle = dib.Info().Compression == biRLE8 || dib.Info().Compression == biRLE4;
+    // Worth a hand-over only for a whole picture; RLE decodes whole whatever is drawn.
+    const int32_t half = h / 2;
+    if (sample.Kind != skKeyFrame || rle || int64_t{w} * h < kSplitPixels || !FHelper ||
+        !FHelper->Start([&] {
+            dib.Blit(*FPicture, sample.Left, sample.Top + half, TRect{0, half, w, h}, mode);
+        })) {
+        dib.Blit(*FPicture, sample.Left, sample.Top, mode);
+        return;
+    }
+    dib.Blit(*FPicture, sample.Left, sample.Top, TRect{0, 0, w, half}, mode);
+    FHelper->Wait();
 }
 
 void TBackBuffer::ComposePointer(const TSampleHeader& sample, const uint8_t* image,

@@ -15,6 +15,18 @@
 
 namespace kiv {
 
+class TDibImage;
+
+// Another thread that may take half of a large copy onto the picture.
+class THelperThread {
+public:
+    virtual ~THelperThread() = default;
+    // Runs task there when that thread is idle: true, and Wait then waits for it.
+    // False: the caller does the work itself.
+    virtual bool Start(std::function<void()> task) = 0;
+    virtual void Wait() = 0;
+};
+
 class TBackBuffer {
 public:
     // recording: the header whose size no key frame may pass when it sets the
@@ -30,6 +42,8 @@ public:
     void Compose(const TSampleHeader& sample, const uint8_t* image, uint32_t imageCapacity);
     // The rectangle changed since the last call; (0,0,0,0) when nothing changed.
     TRect TakeChangedRect();
+    // Large key frames are then copied by two threads, half each; set before drawing.
+    void SetHelper(THelperThread* helper) { FHelper = helper; }
 
     // False until the first key frame; read without the lock.
     bool Initialized() const { return FInitialized.load(); }
@@ -54,6 +68,9 @@ public:
 private:
     void Initialize(const uint8_t* image, uint32_t imageCapacity);
     void ComposeRegion(const TSampleHeader& sample, const uint8_t* image, uint32_t capacity);
+    // Onto the picture, the bottom half of a large key frame by the helper.
+    void BlitRegion(const TSampleHeader& sample, const TDibImage& dib);
+    static constexpr int64_t kSplitPixels = 512 * 512;
     void ComposePointer(const TSampleHeader& sample, const uint8_t* image, uint32_t capacity);
     void MarkChanged(TRect r);
     void MarkPointer();
@@ -64,6 +81,7 @@ private:
     std::unique_ptr<TBitmap24> FPicture;   // guarded by FLock
     std::unique_ptr<TVirtualMouse> FMouse; // guarded by FLock
     TRect FChangedRect;                    // play thread
+    THelperThread* FHelper = nullptr;      // play thread
 };
 
 } // namespace kiv

@@ -27,7 +27,9 @@ void Stamp(std::atomic<int64_t>& at) {
 TPlayThread::TPlayThread(TPlayContext* context, std::shared_ptr<TPlayClock> clock,
                          std::string dumpPath)
     : FContext(context), FClock(std::move(clock)), FDumpPath(std::move(dumpPath)),
-      FHeader(context->Header), FDrawer(FHeader, context->KeyFrames) {}
+      FHeader(context->Header), FDrawer(FHeader, context->KeyFrames) {
+    FDrawer.BackBuffer().SetHelper(FRangeDecoder.get());
+}
 
 TPlayThread::~TPlayThread() {
     Destroy();

@@ -161,6 +161,21 @@ void TRangeDecoder::End() {
     FImages.clear();
 }
 
+bool TRangeDecoder::Start(std::function<void()> task) {
+    {
+        std::lock_guard guard(FLock);
+        if (FBusy || FTask) return false;
+        FTask = std::move(task);
+    }
+    FWork.notify_one();
+    return true;
+}
+
+void TRangeDecoder::Wait() {
+    std::unique_lock guard(FLock);
+    FDone.wait(guard, [&] { return !FTask; });
+}
+
 TRangeDecoder::TSpan TRangeDecoder::FreeSpan() const {
     // Images are released in order: the oldest one holding bytes is the ring's tail.
     const auto oldest =
@@ -175,8 +190,16 @@ TRangeDecoder::TSpan TRangeDecoder::FreeSpan() const {
 void TRangeDecoder::Run() {
     std::unique_lock guard(FLock);
     for (;;) {
-        FWork.wait(guard, [&] { return FQuit || (FFollowed && FArrived) || CanBegin(); });
+        FWork.wait(guard, [&] { return FQuit || FTask || (FFollowed && FArrived) || CanBegin(); });
         if (FQuit) return;
+        if (FTask) {
+            guard.unlock();
+            FTask();
+            guard.lock();
+            FTask = nullptr;
+            FDone.notify_all();
+            continue;
+        }
         if (FFollowed && FArrived) {
             FArrived = false;
             FBusy = true;

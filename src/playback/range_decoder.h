@@ -5,10 +5,12 @@
 
 #include "buffers/frames_buffer.h"
 #include "buffers/key_frames_buffer.h"
+#include "playback/back_buffer.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,7 +18,7 @@
 
 namespace kiv {
 
-class TRangeDecoder {
+class TRangeDecoder : public THelperThread {
 public:
     // The most a range may keep decoded and waiting to be composed. Images are
     // decoded into one ring of this size, reused from range to range, so decoding
@@ -25,7 +27,7 @@ public:
     static constexpr uint32_t kBudget = 8 << 20;
 
     TRangeDecoder();
-    ~TRangeDecoder();
+    ~TRangeDecoder() override;
     TRangeDecoder(const TRangeDecoder&) = delete;
     TRangeDecoder& operator=(const TRangeDecoder&) = delete;
 
@@ -60,6 +62,10 @@ public:
     bool Claim(size_t i);
     // Stops decoding and releases every image; returns once the thread is idle.
     void End();
+    // A task before any further decoding, when no decode is under way: the thread
+    // that waits for the images helps to make the picture they go onto.
+    bool Start(std::function<void()> task) override;
+    void Wait() override;
 
 private:
     struct TImage {
@@ -102,6 +108,7 @@ private:
     TFramesBuffer* FFollowed = nullptr;     // guarded by FLock: Follow's buffer, until stopped
     uint32_t FFollowTarget = 0;             // guarded by FLock
     bool FArrived = false;                  // guarded by FLock: samples to take from FFollowed
+    std::function<void()> FTask;            // guarded by FLock: Start's, until it is done
     bool FActive = false;                   // guarded by FLock
     bool FBusy = false;                     // guarded by FLock: a decode is under way
     bool FQuit = false;                     // guarded by FLock

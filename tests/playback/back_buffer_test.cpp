@@ -1,3 +1,4 @@
+#include "platform/dib_reader.h"
 #include "platform/error.h"
 #include "playback/back_buffer.h"
 #include "playback/virtual_mouse.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 using namespace kiv;
 using namespace kiv::test;
@@ -269,6 +271,26 @@ TEST(BackBuffer, PictureSamplesMoveThePointerOnlyWhenTheyCarryAPosition) {
     EXPECT_EQ(b.Picture().Pixel(18, 0), kBlack) << "the arrow's tip";
     EXPECT_EQ(b.Picture().Pixel(11, 5), kGrey) << "lifted from the old place";
     EXPECT_EQ(b.TakeChangedRect(), (TRect{5, 0, 57, 49}));
+}
+
+// A whole picture is copied half by another thread: the same picture, the middle
+// row of an odd height included.
+TEST(BackBuffer, LargeKeyFramesCopiedByTwoThreadsMakeTheSamePicture) {
+    struct THelper : THelperThread {
+        std::thread Thread;
+        bool Start(std::function<void()> task) override {
+            Thread = std::thread(std::move(task));
+            return true;
+        }
+        void Wait() override { Thread.join(); }
+    } helper;
+    const auto image = PatternBmp(700, 501);
+    TBitmap24 want;
+    ASSERT_TRUE(DecodeDib(image.data(), image.size(), want));
+    TBackBuffer b;
+    b.SetHelper(&helper);
+    Compose(b, Sample(skKeyFrame), image);
+    EXPECT_TRUE(SamePicture(b.Picture(), want));
 }
 
 TEST(VirtualMouse, BuiltInArrowFollowsItsTable) {
