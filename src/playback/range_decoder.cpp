@@ -5,6 +5,7 @@
 #include "platform/byte_order.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kiv {
 
@@ -174,6 +175,7 @@ bool TRangeDecoder::Start(std::function<void()> task) {
 void TRangeDecoder::Wait() {
     std::unique_lock guard(FLock);
     FDone.wait(guard, [&] { return !FTask; });
+    if (FTaskError) std::rethrow_exception(std::exchange(FTaskError, nullptr));
 }
 
 TRangeDecoder::TSpan TRangeDecoder::FreeSpan() const {
@@ -194,7 +196,11 @@ void TRangeDecoder::Run() {
         if (FQuit) return;
         if (FTask) {
             guard.unlock();
-            FTask();
+            try {
+                FTask();
+            } catch (...) {
+                FTaskError = std::current_exception(); // the caller's to meet
+            }
             guard.lock();
             FTask = nullptr;
             FDone.notify_all();

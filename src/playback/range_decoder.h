@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -109,6 +110,7 @@ private:
     uint32_t FFollowTarget = 0;             // guarded by FLock
     bool FArrived = false;                  // guarded by FLock: samples to take from FFollowed
     std::function<void()> FTask;            // guarded by FLock: Start's, until it is done
+    std::exception_ptr FTaskError;          // guarded by FLock: what it raised, for Wait
     bool FActive = false;                   // guarded by FLock
     bool FBusy = false;                     // guarded by FLock: a decode is under way
     bool FQuit = false;                     // guarded by FLock
