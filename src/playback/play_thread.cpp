@@ -422,19 +422,20 @@ void TPlayThread::DrawSamples(int32_t first, int32_t last) {
     // thread while this one composes.
     const bool ahead = last - first >= 2;
     // A seek's regions may be decoding since they arrived: that range goes on.
-    const bool following = FFollowing && ahead && first == 0;
-    if (!following) EndFollowing();
-    FFollowing = false;
-    if (following) {
+    if (FFollowing && ahead && first == 0) {
+        FFollowing = false;
         FRangeDecoder->StopFollowing(static_cast<size_t>(last) + 1);
-    } else if (ahead) {
-        std::vector<const uint8_t*> samples;
-        for (int32_t i = first; i <= last; ++i)
-            if (const uint8_t* sample = frames.Sample(i))
-                samples.push_back(sample);
-            else
-                break;
-        FRangeDecoder->Begin(std::move(samples));
+    } else {
+        EndFollowing();
+        if (ahead) {
+            std::vector<const uint8_t*> samples;
+            for (int32_t i = first; i <= last; ++i)
+                if (const uint8_t* sample = frames.Sample(i))
+                    samples.push_back(sample);
+                else
+                    break;
+            FRangeDecoder->Begin(std::move(samples));
+        }
     }
     // The second thread lets go of the samples however this draw ends.
     struct TEnd {
